@@ -1,0 +1,3 @@
+#include "modbus/connectionsettings.h"
+
+ConnectionSettings Connection;
