@@ -1,0 +1,52 @@
+# Shared by the run and test scripts: package installation and error reporting.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# What building needs, and what the tests need on top of it.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev)
+TEST_PACKAGES=("${BUILD_PACKAGES[@]}")
+
+fail() {
+    printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2
+    exit 1
+}
+
+# Any command that fails ends the script with the command named.
+on_error() {
+    local status=$? command=$BASH_COMMAND
+    printf '\n%s: failed (exit %s) running: %s\n' "$(basename "$0")" "$status" "$command" >&2
+    exit "$status"
+}
+trap on_error ERR
+
+# Installs whichever of the given Debian packages are missing; does nothing
+# when all are there, so it is safe to run every time.
+install_missing() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || fail "packages missing (${missing[*]}); run as root or install them first"
+        sudo=(sudo)
+    fi
+    command -v apt-get >/dev/null || fail "apt-get not found: this script expects Debian 12; install ${missing[*]} by hand"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq || fail "apt-get update failed: check the network or the apt sources"
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null \
+        || fail "could not install ${missing[*]} with apt-get"
+}
+
+# A private runtime folder keeps Qt quiet and away from the user's session.
+private_runtime_dir() {
+    local dir
+    dir=$(mktemp -d)
+    chmod 700 "$dir"
+    echo "$dir"
+}
