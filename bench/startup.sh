@@ -44,12 +44,15 @@ xev -display "$dpy" -root -event substructure -event property >"$tmp/events" &
 xev_pid=$!
 exec 3<"$tmp/events"
 # Handshake: a root property change proves xev has selected its events.
-xprop -display "$dpy" -root -f _BENCH_READY 8s -set _BENCH_READY 1
-until IFS= read -t 5 -r line <&3 && [[ $line == PropertyNotify* ]]; do
+for attempt in $(seq 50); do
+    xprop -display "$dpy" -root -f _BENCH_READY 8s -set _BENCH_READY "$attempt"
+    while IFS= read -t 0.2 -r line <&3; do [[ $line == PropertyNotify* ]] && break 2; done
     kill -0 "$xev_pid" 2>/dev/null || { echo "error: xev exited" >&2; exit 1; }
 done
+[[ ${line:-} == PropertyNotify* ]] || { echo "error: xev never reported events" >&2; exit 1; }
 
-# Prints the milliseconds from launch to the titled window's MapNotify.
+# Sets $ms to the milliseconds from launch to the titled window's MapNotify.
+# Runs in the main shell, not $(...), so the trap always knows $app_pid.
 one_run() {
     local home="$tmp/home.$1" run="$tmp/run.$1" line t0 t1 win name
     mkdir -p "$home" "$run"; chmod 0700 "$run"
@@ -69,13 +72,13 @@ one_run() {
     wait "$app_pid" 2>/dev/null || true
     app_pid=
     rm -rf "$home" "$run"
-    awk -v d=$((t1 - t0)) 'BEGIN { printf "%.1f\n", d / 1000 }'
+    ms=$(awk -v d=$((t1 - t0)) 'BEGIN { printf "%.1f", d / 1000 }')
 }
 
-one_run warmup >/dev/null   # first start pays for cold caches; not counted
+one_run warmup   # first start pays for cold caches; not counted
 : >"$tmp/times"
 for i in $(seq "$runs"); do
-    ms=$(one_run "$i")
+    one_run "$i"
     echo "run $i: $ms ms"
     echo "$ms" >>"$tmp/times"
 done
