@@ -24,6 +24,7 @@ private slots:
     void menus();
     void menuBarPalette_data();
     void menuBarPalette();
+    void labelsReadable();
     void startState();
     void freshPollStore();
     void reset_data();
@@ -430,6 +431,35 @@ void TestMainWindow::menuBarPalette()
         widget("menuBar")->palette().brush(QPalette::ColorGroup(group), QPalette::ColorRole(role));
     QCOMPARE(brush.style(), Qt::SolidPattern);
     QCOMPARE(brush.color(), colour);
+}
+
+// Every label's text fits in the part of it that no sibling covers. The
+// fixed geometries leave little room, so this guards the form's font choice.
+void TestMainWindow::labelsReadable()
+{
+    if (!QFontInfo(widget("centralWidget")->font()).family().startsWith("DejaVu Sans"))
+        QSKIP("the form's font is not installed; widths differ with the fallback");
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    for (QLabel *label : m_window->findChildren<QLabel *>()) {
+        if (label->text().isEmpty() || label->maximumWidth() <= 2)
+            continue; // the queue labels past the fourth are meant to be slivers
+        int visible = label->width();
+        for (QObject *object : label->parent()->children()) {
+            auto *sibling = qobject_cast<QWidget *>(object);
+            if (!sibling || sibling == label || sibling->isHidden())
+                continue;
+            const QRect other = sibling->geometry();
+            const QRect mine = label->geometry();
+            if (other.x() > mine.x() && other.top() < mine.bottom() && other.bottom() > mine.top())
+                visible = qMin(visible, other.x() - mine.x());
+        }
+        const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2 * label->margin();
+        QVERIFY2(needed <= visible, qPrintable(QString("%1 \"%2\" needs %3 px, has %4")
+                                                   .arg(label->objectName(), label->text())
+                                                   .arg(needed)
+                                                   .arg(visible)));
+    }
 }
 
 void TestMainWindow::startState()
