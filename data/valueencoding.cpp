@@ -13,11 +13,11 @@ const QString StringOrder = QStringLiteral("STRING");
 namespace {
 
 template<typename T>
-QString bigEndianHex(T value)
+QByteArray bigEndian(T value)
 {
     char bytes[sizeof(T)];
     qToBigEndian(value, bytes);
-    return QString::fromLatin1(QByteArray(bytes, int(sizeof(T))).toHex().toUpper());
+    return QByteArray(bytes, int(sizeof(T)));
 }
 
 quint16 readUInt16(const QString &text)
@@ -42,11 +42,11 @@ qint64 readInt64(const QString &text)
 }
 
 template<typename Float, typename Bits>
-QString floatHex(Float value)
+QByteArray floatBytes(Float value)
 {
     Bits bits;
     std::memcpy(&bits, &value, sizeof bits);
-    return bigEndianHex(bits);
+    return bigEndian(bits);
 }
 
 // A val2 outside the table must not pass for the framing's single-byte type.
@@ -67,14 +67,19 @@ QString writeValue(const Poll &poll, int index)
 
 QString encodeValue(const RequestItem &item)
 {
+    return QString::fromLatin1(encodeBytes(item).toHex().toUpper());
+}
+
+QByteArray encodeBytes(const RequestItem &item)
+{
     switch (item.type) {
     case DataTypeTable::UInt16:
-        return bigEndianHex(readUInt16(item.text));
+        return bigEndian(readUInt16(item.text));
     case DataTypeTable::UInt32:
     case DataTypeTable::SpecialInt:
-        return bigEndianHex(readInt32(item.text));
+        return bigEndian(readInt32(item.text));
     case DataTypeTable::Int64:
-        return bigEndianHex(readInt64(item.text));
+        return bigEndian(readInt64(item.text));
     case DataTypeTable::Float32: {
         // Parsed in double and rounded once, so that the nine-digit text of the
         // largest float still names it; only values past the float range read as 0.
@@ -83,19 +88,19 @@ QString encodeValue(const RequestItem &item)
         float value = ok ? float(parsed) : 0.0f;
         if (std::isinf(value) && !std::isinf(parsed))
             value = 0.0f;
-        return floatHex<float, quint32>(value);
+        return floatBytes<float, quint32>(value);
     }
     case DataTypeTable::Double64: {
         bool ok = false;
         const double value = item.text.toDouble(&ok);
-        return floatHex<double, quint64>(ok ? value : 0.0);
+        return floatBytes<double, quint64>(ok ? value : 0.0);
     }
     case DataTypeTable::String:
-        return QString::fromLatin1(item.text.toUtf8().toHex().toUpper());
+        return item.text.toUtf8();
     case SingleByteType:
-        return bigEndianHex(quint8(readUInt16(item.text) & 0xFF));
+        return bigEndian(quint8(readUInt16(item.text) & 0xFF));
     default:
-        return QString();
+        return QByteArray();
     }
 }
 

@@ -34,6 +34,9 @@ extern const QString StringOrder;
 // a type outside the table gives no bytes.
 QString encodeValue(const RequestItem &item);
 
+// The same bytes, unconverted; framing places them without the text round trip.
+QByteArray encodeBytes(const RequestItem &item);
+
 // The fields of a request after its start address, for the given function
 // code (not necessarily the poll's own).
 QList<RequestItem> requestItems(int function, const Poll &poll);
