@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch with warnings as errors and
-# runs the whole test suite headless.
+# runs the whole test suite headless, then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -Eeuo pipefail
 source "$(dirname "$0")/common.sh"
 
 install_missing "${TEST_PACKAGES[@]}"
-
-build="$ROOT/build-tests"
-rm -rf "$build"
-cmake -S "$ROOT" -B "$build" -DPOLLWRIGHT_WERROR=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 XDG_RUNTIME_DIR=$(private_runtime_dir)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-cd "$build"
-if ! ctest --no-tests=error --output-on-failure; then
-    fail "some tests failed (see above); rerun one with: cd build-tests && ctest -R <name> -V"
-fi
-echo "All tests passed."
+# Builds into a fresh folder with the given options and runs every test there.
+build_and_test() {
+    local build=$1 label=$2
+    shift 2
+    echo "== $label: building in ${build#"$ROOT"/}"
+    rm -rf "$build"
+    cmake -S "$ROOT" -B "$build" -DPOLLWRIGHT_WERROR=ON "$@" >/dev/null
+    cmake --build "$build" --parallel "$(nproc)"
+    echo "== $label: running the tests"
+    if ! (cd "$build" && ctest --no-tests=error --output-on-failure); then
+        fail "$label: some tests failed (see above); rerun one with: cd ${build#"$ROOT"/} && ctest -R <name> -V"
+    fi
+}
+
+build_and_test "$ROOT/build-tests" "tests"
+build_and_test "$ROOT/build-sanitize" "tests under AddressSanitizer and UBSan" -DPOLLWRIGHT_SANITIZE=ON
+echo "All tests passed, plain and under the sanitizers."
