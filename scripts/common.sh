@@ -4,8 +4,10 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building needs, and what the tests need on top of it.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev)
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}")
+# libmodbus builds the test slave in tools/, which the normal build includes;
+# the tests also need socat (pty pairs) and the pymodbus slave's packages.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config)
+TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2
