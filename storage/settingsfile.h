@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QString>
+#include <QStringList>
+
+// The poll files used most recently, most recent first; an empty text marks a
+// free slot. Five entries after start-up, more only when the file lists more.
+extern QStringList recentFiles;
+
+// Home directory + "/.quarvel", and the two settings files in it: the one
+// read and written, and the older one read as a fallback only.
+QString settingsFolder();
+QString settingsFilePath();
+QString olderSettingsFilePath();
+
+// Fills the connection settings and recentFiles from the settings file (or
+// the older one). Problems are never reported: a missing or broken file
+// leaves the settings as they are and five empty recent entries.
+void loadSettings();
+
+// Writes the connection settings and recentFiles to the settings file,
+// creating its folder when needed. Failures are silent.
+void saveSettings();
+
+// The file parsed as XML and serialised again with one-space indentation;
+// empty when it cannot be opened or is not well-formed.
+QString readXmlFile(const QString &path);
+
+// Writes text to a file opened in text mode, truncating or appending; does
+// nothing when the file cannot be opened.
+void writeTextFile(const QString &path, const QString &text, bool append);
+
+// A new element under parent, with a text child unless text is null (an empty
+// but non-null text gives an empty text child).
+QDomElement appendTextElement(QDomDocument &document, QDomNode &parent, const QString &name, const QString &text);
