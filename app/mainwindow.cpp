@@ -1,14 +1,20 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/framecounter.h"
 #include "data/datatypetable.h"
 #include "data/functiontable.h"
+#include "modbus/busywait.h"
 #include "modbus/connectionsettings.h"
+#include "modbus/framing.h"
+#include "modbus/messagelog.h"
+#include "modbus/transport.h"
+#include "storage/settingsfile.h"
+#include "windows/serialinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QResizeEvent>
-#include <QSerialPort>
 #include <QSignalMapper>
 #include <QTimer>
 
@@ -23,6 +29,11 @@ constexpr int FullHeight = 830;
 // thresholds below which resizeEvent switches a panel off.
 constexpr int ControlsWidth = 285;
 constexpr int NoLogHeight = 640;
+
+bool isWriteFunction(int function)
+{
+    return function == 5 || function == 6 || function == 15 || function == 16;
+}
 
 } // namespace
 
@@ -48,6 +59,8 @@ MainWindow::MainWindow(QWidget *parent)
     displayOn = ui->displaycheck->isChecked();
     messageLogOn = ui->messagelogcheck->isChecked();
 
+    loadSettings();
+
     functionTable = std::make_unique<FunctionTable>();
     dataTypeTable = std::make_unique<DataTypeTable>();
 
@@ -62,39 +75,53 @@ MainWindow::MainWindow(QWidget *parent)
 
     stopRequested = false;
 
+    transport = new Transport(this);
     pollTimer = new QTimer(this);
     pollTimer->setInterval(1);
     replyTimer = new QTimer(this);
     replyTimer->setInterval(1);
     startupTimer = new QTimer(this);
     startupTimer->setInterval(200);
+    connect(pollTimer, &QTimer::timeout, this, &MainWindow::TimeOut);
+    connect(replyTimer, &QTimer::timeout, this, &MainWindow::CheckReadyRead);
 
-    serialOpen = 0;
-    replyWaitMs = 0;
-    sequencePos = 0;
-    lastRxSize = 0;
     currentPoll = 1;
+    refreshNextLabel();
 
-    pollIntervalMs = int(ui->timebetweenpolls->value() * 1000);
-    ui->progressBar->setMaximum(pollIntervalMs);
+    sequencer.setPollTime(ui->timebetweenpolls->value());
+    ui->progressBar->setMaximum(sequencer.pollIntervalMs);
+
+    connect(ui->actionMenu, &QAction::triggered, this, &MainWindow::Settings_Clicked);
 
     ui->treeWidget->header()->setVisible(true);
+    connect(startupTimer, &QTimer::timeout, this, &MainWindow::abc);
 
     on_displaycheck_toggled(displayOn);
     on_messagelogcheck_toggled(messageLogOn);
 
     ui->timeseight->hide();
+    startupTimer->start();
 }
 
 MainWindow::~MainWindow()
 {
+    // A connection dialog still open would otherwise outlive the window and
+    // try to connect through it.
+    if (connectionDialog) {
+        connectionDialog->disconnect(this);
+        delete connectionDialog;
+    }
     delete ui;
     functionTable.reset();
     dataTypeTable.reset();
     delete recentMapper;
-    if (serialOpen == 1 && serialPort && serialPort->isOpen())
-        serialPort->close();
+    transport->closeSerialPort();
     QCoreApplication::exit(0);
+}
+
+QByteArray MainWindow::pollResponse(int number) const
+{
+    return number >= 1 && number <= MaxPolls ? pollResponses.at(size_t(number - 1)) : QByteArray();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -113,11 +140,285 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         ui->messagelogcheck->setChecked(false);
 }
 
+// Connecting
+
+void MainWindow::openConnectionDialog(bool loadFirst, const QString &message)
+{
+    ui->footer2->setText(QString());
+    auto *dialog = new serialinfo(loadFirst, message, nullptr);
+    connectionDialog = dialog;
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
+    dialog->move(x() + width() / 2 - dialog->width() / 2, y() + height() / 2 - dialog->height() / 2);
+    dialog->show();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QObject::destroyed, this, &MainWindow::ConnectToPort);
+}
+
+void MainWindow::abc()
+{
+    openConnectionDialog(true, QString());
+    startupTimer->stop();
+}
+
+void MainWindow::Settings_Clicked()
+{
+    pollTimer->stop();
+    replyTimer->stop();
+    openConnectionDialog(false, transport->disconnectPort());
+}
+
+void MainWindow::ConnectToPort()
+{
+    QString text;
+    if (transport->connectPort(&text))
+        ui->footer2->setText(text);
+    else
+        openConnectionDialog(false, text);
+}
+
+void MainWindow::errorReport(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::NoError)
+        openConnectionDialog(false, transport->dropSerialPort());
+}
+
+// Sending
+
+void MainWindow::sendPoll(int number)
+{
+    // A sequence read from a hand-edited file may name polls that do not
+    // exist; they are skipped and the run goes on.
+    if (!pollNumber(number)) {
+        if (ui->sequencetoggle->isChecked())
+            pollTimer->start();
+        else
+            ui->singlepoll->setEnabled(true);
+        return;
+    }
+    if (Connection.serialMode)
+        sendSerialPoll(number);
+    else
+        sendTcpPoll(number);
+}
+
+void MainWindow::sendSerialPoll(int number)
+{
+    currentPoll = number;
+    countFrame(ui->numofpolls);
+    const Poll &poll = *pollNumber(number);
+    const Request request = rtuRequest(poll);
+    logSent(request.hex);
+    if (!transport->readySerial(busyWait)) {
+        reportPollError(QStringLiteral("Couldn't connect to serial port"));
+        return;
+    }
+    transport->writeSerial(request.bytes);
+    expectReply(poll.function.toInt(nullptr, 10), 0, true);
+    replyTimer->start();
+    CheckReadyRead();
+}
+
+void MainWindow::sendTcpPoll(int number)
+{
+    currentPoll = number;
+    countFrame(ui->numofpolls);
+    const Poll &poll = *pollNumber(number);
+    const Request request = tcpRequest(poll);
+    if (!transport->readyTcp(busyWait)) {
+        reportPollError(QStringLiteral("Couldn't connect to port to send message."));
+        return;
+    }
+    transport->writeTcp(request.bytes);
+    logSent(request.hex);
+    // The MBAP fields before the unit id add 6 bytes to every reply.
+    expectReply(poll.function.toInt(nullptr, 10), 6, false);
+    replyTimer->start();
+    CheckReadyRead();
+}
+
+void MainWindow::expectReply(int function, int headerBytes, bool serial)
+{
+    const int countIndex = functionTable->byteCountIndex(function);
+    replies.expect(functionTable->replyBaseLength(function) + headerBytes,
+                   countIndex == -1 ? -1 : countIndex + headerBytes, serial);
+}
+
+// Replies
+
+void MainWindow::CheckReadyRead()
+{
+    const bool serial = Connection.serialMode;
+    const bool open = transport->replyChannelOpen(serial);
+    const QByteArray incoming = open ? transport->readAvailable(serial) : QByteArray();
+    switch (replies.check(open, incoming, stopRequested)) {
+    case ReplyCollector::Outcome::Waiting:
+        break;
+    case ReplyCollector::Outcome::Abandoned:
+        replyTimer->stop();
+        break;
+    case ReplyCollector::Outcome::Failed:
+        reportPollError(replies.error());
+        break;
+    case ReplyCollector::Outcome::Complete:
+        if (!serial && !Connection.connectOnce)
+            transport->closeTcpSocket();
+        readData(replies.replyCountIndex + 1);
+        break;
+    }
+}
+
+void MainWindow::readData(int startPos)
+{
+    Q_UNUSED(startPos) // the collector knows where the data starts
+    replyTimer->stop();
+    if (messageLogOn)
+        logEntry(MessageLog::responseEntry(currentPoll, QTime::currentTime(), replies.buffer()));
+    const Poll *poll = pollNumber(currentPoll);
+    if (poll && !isWriteFunction(poll->function.toInt(nullptr, 10)))
+        pollResponses[size_t(currentPoll - 1)] = replies.data();
+    countFrame(ui->numofvalid);
+
+    if (ui->sequencetoggle->isChecked()) {
+        if (!stopRequested) {
+            pollTimer->start();
+            TimeOut();
+        } else {
+            stopRequested = false;
+        }
+    } else {
+        ui->singlepoll->setEnabled(true);
+    }
+}
+
+void MainWindow::reportPollError(const QString &text)
+{
+    const bool serial = Connection.serialMode;
+    countFrame(ui->numoferror);
+    if (!serial && !Connection.connectOnce)
+        transport->closeTcpSocket();
+    const QString time = QTime::currentTime().toString(Qt::TextDate);
+    if (messageLogOn)
+        logEntry(MessageLog::errorEntry(currentPoll, time, text));
+    if (Connection.loggingOn) {
+        const Poll *poll = pollNumber(currentPoll);
+        writeTextFile(MessageLog::reportFileName(Connection.logFolder, QDate::currentDate()),
+                      MessageLog::reportRecord(currentPoll, time, text, poll ? *poll : Poll(), Connection),
+                      true);
+    }
+    if (!Connection.connectOnce)
+        transport->closeAfterError(serial);
+    replyTimer->stop();
+    replies.replyWaitMs = 0;
+    replies.lastRxSize = 0;
+    if (ui->sequencetoggle->isChecked())
+        pollTimer->start();
+    else
+        ui->singlepoll->setEnabled(true);
+}
+
+// Polling
+
+void MainWindow::on_singlepoll_clicked()
+{
+    ui->singlepoll->setEnabled(false);
+    const int number = ui->spinBox->value();
+    stopRequested = false;
+    if (!Connection.serialMode && !Connection.connectOnce && transport->tcpSocketOpen())
+        transport->closeTcpSocket();
+    sendPoll(number);
+}
+
+void MainWindow::on_sequencetoggle_toggled(bool checked)
+{
+    ui->sequencebutton->setEnabled(checked);
+    ui->groupBox->setEnabled(!checked);
+    ui->groupBox_3->setEnabled(checked);
+    ui->singlepoll->setEnabled(!checked);
+}
+
+void MainWindow::on_gobutton_clicked()
+{
+    if (workingSequence.isEmpty())
+        return;
+    stopRequested = false;
+    sequencer.countdownMs = sequencer.pollIntervalMs;
+    pollTimer->start();
+}
+
+void MainWindow::on_stopbutton_clicked()
+{
+    pollTimer->stop();
+    stopRequested = true;
+    sequencer.reset();
+    refreshNextLabel();
+    ui->progressBar->setValue(0);
+}
+
+void MainWindow::TimeOut()
+{
+    switch (sequencer.tick(workingSequence, stopRequested)) {
+    case PollSequencer::Action::Stop:
+        pollTimer->stop();
+        break;
+    case PollSequencer::Action::Count:
+        ui->progressBar->setValue(sequencer.progress());
+        break;
+    case PollSequencer::Action::Send: {
+        pollTimer->stop();
+        const int number = sequencer.poll();
+        // The position moves on before the send: a STOP clicked while the
+        // send waits for its connection then still finds the run at its start.
+        sequencer.advance(workingSequence.size(), ui->timebetweenpolls->value(), ui->repeatspin->value());
+        ui->progressBar->setMaximum(sequencer.pollIntervalMs);
+        refreshNextLabel();
+        ui->progressBar->setValue(0);
+        sendPoll(number);
+        break;
+    }
+    }
+}
+
+void MainWindow::on_timebetweenpolls_valueChanged(double arg1)
+{
+    sequencer.setPollTime(arg1);
+    ui->progressBar->setMaximum(sequencer.pollIntervalMs);
+}
+
+void MainWindow::refreshNextLabel()
+{
+    const QStringList texts = PollSequencer::nextTexts(workingSequence, sequencer.sequencePos);
+    ui->nextpoll->setText(QStringLiteral("NEXT:") + texts.at(0));
+    QLabel *const queue[] = {ui->pollqueue1, ui->pollqueue2, ui->pollqueue3, ui->pollqueue4, ui->pollqueue5,
+                             ui->pollqueue6, ui->pollqueue7, ui->pollqueue8, ui->pollqueue9};
+    for (int i = 0; i < 9; ++i)
+        queue[i]->setText(texts.at(i + 1));
+}
+
+// Counters and the message log
+
+void MainWindow::countFrame(QLabel *counter)
+{
+    counter->setText(incrementedCount(counter->text()));
+}
+
 void MainWindow::on_reset_clicked()
 {
     ui->numoferror->setText(QStringLiteral("0"));
     ui->numofpolls->setText(QStringLiteral("0"));
     ui->numofvalid->setText(QStringLiteral("0"));
+}
+
+void MainWindow::logSent(const QStringList &hexBytes)
+{
+    if (messageLogOn)
+        ui->feedback->setPlainText(MessageLog::sentEntry(QTime::currentTime(), hexBytes)
+                                   + ui->feedback->toPlainText());
+    replies.clear();
+}
+
+void MainWindow::logEntry(const QString &entry)
+{
+    ui->feedback->setPlainText(MessageLog::withEntry(ui->feedback->toPlainText(), entry));
 }
 
 void MainWindow::on_displaycheck_toggled(bool checked)

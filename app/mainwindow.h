@@ -1,21 +1,26 @@
 #pragma once
 
 #include "app/pollstore.h"
+#include "modbus/pollsequencer.h"
+#include "modbus/replycollector.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QSerialPort>
 
 #include <array>
 #include <memory>
 
 class DataTypeTable;
 class FunctionTable;
+class QLabel;
 class QResizeEvent;
-class QSerialPort;
 class QSignalMapper;
-class QTcpSocket;
 class QTimer;
+class Transport;
+class serialinfo;
 
 namespace Ui {
 class MainWindow;
@@ -31,41 +36,54 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The data part of the last complete reply to a poll (1..99); empty otherwise.
+    QByteArray pollResponse(int number) const;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private slots:
+    void ConnectToPort();
+    void errorReport(QSerialPort::SerialPortError error);
+    void readData(int startPos);
+    void on_sequencetoggle_toggled(bool checked);
+    void on_singlepoll_clicked();
+    void on_gobutton_clicked();
+    void on_stopbutton_clicked();
+    void TimeOut();
+    void CheckReadyRead();
+    void Settings_Clicked();
     void on_reset_clicked();
+    void abc();
+    void on_timebetweenpolls_valueChanged(double arg1);
     void on_displaycheck_toggled(bool checked);
     void on_messagelogcheck_toggled(bool checked);
 
 private:
-    Ui::MainWindow *ui;
+    void openConnectionDialog(bool loadFirst, const QString &message);
+    void sendSerialPoll(int number);
+    void sendTcpPoll(int number);
+    void sendPoll(int number);
+    void expectReply(int function, int headerBytes, bool serial);
+    void reportPollError(const QString &text);
+    void logSent(const QStringList &hexBytes);
+    void logEntry(const QString &entry);
+    void countFrame(QLabel *counter);
+    void refreshNextLabel();
 
-    // Transports, created by the first connect.
-    QSerialPort *serialPort = nullptr;
-    QTcpSocket *tcpSocket = nullptr;
-    int serialOpen = 0;
+    Ui::MainWindow *ui;
+    Transport *transport = nullptr;
 
     // For each poll, the data part of its last complete reply.
     std::array<QByteArray, MaxPolls> pollResponses;
     int currentPoll = 1;
     QList<int> workingSequence;
-    int sequencePos = 0;
 
     QTimer *pollTimer = nullptr;
     QTimer *replyTimer = nullptr;
     QTimer *startupTimer = nullptr;
-    int countdownMs = 0;
-    int pollIntervalMs = 0;
-
-    // Reply collection state.
-    QByteArray rxBuffer;
-    int expectedLength = 0;
-    int replyWaitMs = 0;
-    int lastRxSize = 0;
-    int replyBaseLength = 0;
-    int replyCountIndex = 0;
+    PollSequencer sequencer;
+    ReplyCollector replies;
 
     bool stopRequested = false;
     bool editorLoaded = false;
@@ -75,6 +93,7 @@ private:
     std::unique_ptr<FunctionTable> functionTable;
     std::unique_ptr<DataTypeTable> dataTypeTable;
     QSignalMapper *recentMapper = nullptr;
+    QPointer<serialinfo> connectionDialog;
 
     QString chosenPath;
     QString lastPollFile;

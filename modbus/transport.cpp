@@ -111,9 +111,12 @@ bool Transport::readyTcp(const std::function<void(int)> &wait)
         tcpSocket = new QTcpSocket(this);
     if (tcpSocket->state() == QAbstractSocket::ConnectedState)
         return true;
-    // A connect still under way is waited for rather than restarted.
-    if (tcpSocket->state() != QAbstractSocket::HostLookupState
-        && tcpSocket->state() != QAbstractSocket::ConnectingState) {
+    // A connect still under way is waited for rather than restarted; a socket
+    // closed while connecting may still say so, but is no longer open.
+    const bool underWay = tcpSocket->isOpen()
+                          && (tcpSocket->state() == QAbstractSocket::HostLookupState
+                              || tcpSocket->state() == QAbstractSocket::ConnectingState);
+    if (!underWay) {
         tcpSocket->abort();
         tcpSocket->connectToHost(Connection.ipAddress, quint16(Connection.tcpPort), QIODevice::ReadWrite,
                                  QAbstractSocket::AnyIPProtocol);

@@ -10,6 +10,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -45,7 +46,15 @@ private:
     }
 
     MainWindow *m_window = nullptr;
+    QTemporaryDir m_home;
 };
+
+void TestMainWindow::initTestCase()
+{
+    // The window reads its settings from the home folder: keep it private.
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", m_home.path().toLocal8Bit());
+}
 
 void TestMainWindow::init()
 {
@@ -83,11 +92,12 @@ void TestMainWindow::widgets_data()
     row("timebetweenpolls", "QDoubleSpinBox", "groupBox_3", {110, 40, 71, 27}, none);
     row("label_2", "QLabel", "groupBox_3", {190, 21, 91, 21}, "Repeat");
     row("repeatspin", "QDoubleSpinBox", "groupBox_3", {190, 40, 71, 27}, none);
-    row("nextpoll", "QLabel", "groupBox_3", {0, 70, 81, 31}, "NEXT: ");
+    // The constructor shows the (empty) sequence in the NEXT queue.
+    row("nextpoll", "QLabel", "groupBox_3", {0, 70, 81, 31}, "NEXT:");
     row("horizontalLayoutWidget", "QWidget", "groupBox_3", {90, 70, 187, 31}, none);
     for (int i = 1; i <= 9; ++i) {
         const QByteArray name = "pollqueue" + QByteArray::number(i);
-        row(name.constData(), "QLabel", "horizontalLayoutWidget", byLayout, "P4");
+        row(name.constData(), "QLabel", "horizontalLayoutWidget", byLayout, "");
     }
     row("progressBar", "QProgressBar", "groupBox_3", {0, 100, 261, 16}, none);
     row("groupBox_4", "QGroupBox", "centralWidget", {10, 150, 261, 101}, "Frame Counters");
