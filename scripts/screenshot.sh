@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Captures the main window as it looks on first start (fresh HOME, no window
-# manager, so no decorations) for the docs: docs/images/main-window.png by default.
-# Takes the executable from $POLLWRIGHT, else build/app/pollwright; builds nothing.
+# Screenshots for the docs, on a private Xvfb (no window manager, so no
+# decorations) with a fresh HOME whose settings point at the test slave:
+#   <out dir>/connection-dialog.png  the window at start-up, the connection dialog open
+#   <out dir>/main-window.png        after Connect (TCP) and two single polls
+# The output folder defaults to docs/images. Takes the executables from
+# $POLLWRIGHT and $POLLWRIGHT_SLAVE, else build/; builds nothing.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$repo/docs/images/main-window.png}
+outdir=${1:-$repo/docs/images}
 app=${POLLWRIGHT:-$repo/build/app/pollwright}
+slave=${POLLWRIGHT_SLAVE:-$repo/build/tools/pollwright-slave}
 title="Quarvel - Pollwright v1.9"
 
-if [[ ! -x $app ]]; then
-    echo "error: pollwright executable not found at '$app'" >&2
+if [[ ! -x $app || ! -x $slave ]]; then
+    echo "error: pollwright or pollwright-slave not found at '$app', '$slave'" >&2
     echo "build it first:  cd $repo && cmake -S . -B build && cmake --build build -j2" >&2
     echo "or point \$POLLWRIGHT at an existing build" >&2
     exit 1
@@ -18,12 +22,12 @@ fi
 for tool in Xvfb xdotool xwininfo xdpyinfo /usr/bin/import /usr/bin/convert; do
     command -v "$tool" >/dev/null || { echo "error: $tool not found (apt-get install xvfb xdotool x11-utils imagemagick)" >&2; exit 1; }
 done
-mkdir -p "$(dirname "$out")" || { echo "error: cannot create $(dirname "$out")" >&2; exit 1; }
+mkdir -p "$outdir" || { echo "error: cannot create $outdir" >&2; exit 1; }
 
 tmp=$(mktemp -d)
-xvfb_pid= app_pid=
+xvfb_pid= app_pid= slave_pid=
 cleanup() {
-    for p in $app_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
+    for p in $app_pid $slave_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
     rm -rf "$tmp"
 }
@@ -38,14 +42,32 @@ for _ in $(seq 100); do [[ -s $tmp/display ]] && break; kill -0 "$xvfb_pid" 2>/d
 export DISPLAY=":$(head -n1 "$tmp/display")"
 xdpyinfo >/dev/null 2>&1 || { echo "error: Xvfb on $DISPLAY does not answer" >&2; exit 1; }
 
-mkdir "$tmp/home" "$tmp/run"
+# A slave on a free loopback port, and settings that point at it.
+"$slave" --tcp 0 >"$tmp/slave.out" 2>&1 &
+slave_pid=$!
+for _ in $(seq 100); do grep -q '^ready' "$tmp/slave.out" && break; sleep 0.05; done
+port=$(sed -n 's/^ready tcp //p' "$tmp/slave.out")
+[[ -n $port ]] || { echo "error: the slave did not start:" >&2; cat "$tmp/slave.out" >&2; exit 1; }
+mkdir -p "$tmp/home/.quarvel" "$tmp/run"
 chmod 0700 "$tmp/run"
+cat >"$tmp/home/.quarvel/pollwright-settings.xml" <<XML
+<?xml version='1.0' encoding='UTF-8'?>
+<settings>
+ <ethernet>127.0.0.1</ethernet>
+ <connectonce>1</connectonce>
+ <portnumber>$port</portnumber>
+ <isserial>0</isserial>
+</settings>
+XML
+
 HOME=$tmp/home XDG_RUNTIME_DIR=$tmp/run "$app" >"$tmp/app.log" 2>&1 &
 app_pid=$!
 
-win=$(timeout 20 xdotool search --sync --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -n1) || true
-if [[ -z $win ]]; then
-    echo "error: no visible window titled '$title' within 20 s" >&2
+find_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1 || true; }
+win=$(find_window "^${title//./\\.}\$")
+dialog=$(find_window '^Comms$')
+if [[ -z $win || -z $dialog ]]; then
+    echo "error: the main window or the connection dialog did not show within 20 s" >&2
     kill -0 "$app_pid" 2>/dev/null || echo "pollwright exited; its output:" >&2
     cat "$tmp/app.log" >&2
     exit 1
@@ -53,11 +75,25 @@ fi
 sleep 1   # let the first paint (and any deferred layout) finish
 
 geom() { xwininfo -id "$win" | sed -n "s/^ *$1: *\([0-9-]*\).*/\1/p"; }
-x=$(geom "Absolute upper-left X") y=$(geom "Absolute upper-left Y")
-w=$(geom Width) h=$(geom Height)
-[[ -n $x && -n $y && $w -gt 0 && $h -gt 0 ]] || { echo "error: could not read the window geometry" >&2; exit 1; }
+shoot() {
+    local x y w h
+    x=$(geom "Absolute upper-left X") y=$(geom "Absolute upper-left Y")
+    w=$(geom Width) h=$(geom Height)
+    [[ -n $x && -n $y && $w -gt 0 && $h -gt 0 ]] || { echo "error: could not read the window geometry" >&2; exit 1; }
+    /usr/bin/import -display "$DISPLAY" -window root "$tmp/root.png"
+    /usr/bin/convert "$tmp/root.png" -crop "${w}x${h}+${x}+${y}" +repage -strip "PNG24:$tmp/shot.png"
+    mv "$tmp/shot.png" "$outdir/$1"
+    echo "wrote $outdir/$1 (${w}x${h})"
+}
+shoot connection-dialog.png
 
-/usr/bin/import -display "$DISPLAY" -window root "$tmp/root.png"
-/usr/bin/convert "$tmp/root.png" -crop "${w}x${h}+${x}+${y}" +repage -strip "PNG24:$tmp/window.png"
-mv "$tmp/window.png" "$out"
-echo "wrote $out (${w}x${h})"
+# "Connect (TCP)" sits at 10,380 in the dialog; "Single Poll" at 120,319 in
+# the window (the POLL group at 10,290 below the 21-pixel menu bar).
+xdotool mousemove --window "$dialog" 100 393 click 1
+sleep 0.5
+for _ in 1 2; do
+    xdotool mousemove --window "$win" 190 332 click 1
+    sleep 0.4
+done
+sleep 0.5
+shoot main-window.png
