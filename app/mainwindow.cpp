@@ -4,6 +4,8 @@
 #include "app/framecounter.h"
 #include "data/datatypetable.h"
 #include "data/functiontable.h"
+#include "data/polleditor.h"
+#include "data/polltable.h"
 #include "modbus/busywait.h"
 #include "modbus/connectionsettings.h"
 #include "modbus/framing.h"
@@ -66,13 +68,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     if (Sequence != workingSequence)
         workingSequence = Sequence;
-    editorLoaded = false;
 
     for (const QString &name : dataTypeTable->names())
         ui->datatype->addItem(name);
     for (const QString &text : functionTable->texts())
         ui->fucnum->addItem(text);
 
+    pollTable = std::make_unique<PollTable>(ui->treeWidget, pollResponses);
     stopRequested = false;
 
     transport = new Transport(this);
@@ -84,8 +86,17 @@ MainWindow::MainWindow(QWidget *parent)
     startupTimer->setInterval(200);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::TimeOut);
     connect(replyTimer, &QTimer::timeout, this, &MainWindow::CheckReadyRead);
+    connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this,
+            &MainWindow::onTreeWidgetItemDoubleClicked);
 
     currentPoll = 1;
+    const PollEditor::Widgets editorWidgets{
+        ui->spinBox,    ui->slaveaddr,       ui->fucnum,   ui->startaddr,   ui->numreg,   ui->datatype,
+        ui->ordercombo, ui->spinAddrPerItem, ui->descEdit, ui->addressType, ui->spinName, ui->stackedWidget};
+    pollEditor = std::make_unique<PollEditor>(
+        editorWidgets, *functionTable, *dataTypeTable, *pollTable, pollResponses,
+        [this] { return displayOn; }, currentPoll);
+    pollEditor->loadPollEditor(1);
     refreshNextLabel();
 
     sequencer.setPollTime(ui->timebetweenpolls->value());
@@ -111,7 +122,15 @@ MainWindow::~MainWindow()
         connectionDialog->disconnect(this);
         delete connectionDialog;
     }
+    // Widgets still signal while they are torn down after this body has run;
+    // nothing of them may reach the slots of a window that is gone.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
+    // The editor and the table point into the widgets: they go first.
+    pollEditor.reset();
     delete ui;
+    ui = nullptr;
+    pollTable.reset();
     functionTable.reset();
     dataTypeTable.reset();
     delete recentMapper;
@@ -288,6 +307,8 @@ void MainWindow::readData(int startPos)
     } else {
         ui->singlepoll->setEnabled(true);
     }
+    if (displayOn)
+        pollTable->refreshPoll(currentPoll - 1);
 }
 
 void MainWindow::reportPollError(const QString &text)
@@ -334,6 +355,10 @@ void MainWindow::on_sequencetoggle_toggled(bool checked)
     ui->groupBox->setEnabled(!checked);
     ui->groupBox_3->setEnabled(checked);
     ui->singlepoll->setEnabled(!checked);
+    if (checked)
+        pollTable->showSequence(workingSequence);
+    else
+        pollTable->showSinglePoll(ui->spinBox->value() - 1);
 }
 
 void MainWindow::on_gobutton_clicked()
@@ -426,6 +451,13 @@ void MainWindow::on_displaycheck_toggled(bool checked)
     displayOn = checked;
     ui->treeWidget->setVisible(checked);
     ui->treeWidget->setEnabled(checked);
+    // The table may be built before the rest of the window at construction.
+    if (checked && pollTable) {
+        if (ui->sequencetoggle->isChecked())
+            pollTable->showSequence(workingSequence);
+        else
+            pollTable->showSinglePoll(ui->spinBox->value() - 1);
+    }
     if (!messageLogOn)
         resize(checked ? std::max(width(), FullWidth) : ControlsWidth, NoLogHeight);
 }
@@ -441,4 +473,70 @@ void MainWindow::on_messagelogcheck_toggled(bool checked)
         resize(ControlsWidth, NoLogHeight);
     else
         resize(std::max(width(), FullWidth), NoLogHeight);
+}
+
+// The poll editor and the poll table
+
+void MainWindow::on_spinBox_valueChanged(int arg1)
+{
+    pollEditor->pollSelected(arg1, ui->sequencetoggle->isChecked());
+}
+
+void MainWindow::on_slaveaddr_valueChanged(int arg1)
+{
+    pollEditor->slaveChanged(arg1);
+}
+
+void MainWindow::on_fucnum_currentIndexChanged(int index)
+{
+    Q_UNUSED(index) // the editor reads the code from the text
+    if (pollEditor)
+        pollEditor->functionChanged();
+}
+
+void MainWindow::on_startaddr_valueChanged(int arg1)
+{
+    pollEditor->startAddressChanged(arg1);
+}
+
+void MainWindow::on_timeseight_clicked()
+{
+    pollEditor->timesEight();
+}
+
+void MainWindow::on_numreg_valueChanged(int arg1)
+{
+    pollEditor->countChanged(arg1);
+}
+
+void MainWindow::on_datatype_currentIndexChanged(int index)
+{
+    if (pollEditor)
+        pollEditor->typeChanged(index);
+}
+
+void MainWindow::on_ordercombo_currentIndexChanged(const QString &arg1)
+{
+    pollEditor->orderChanged(arg1);
+}
+
+void MainWindow::on_spinAddrPerItem_valueChanged(int arg1)
+{
+    pollEditor->addressesPerItemChanged(arg1);
+}
+
+void MainWindow::on_descEdit_editingFinished()
+{
+    pollEditor->descriptionEdited();
+}
+
+void MainWindow::onTreeWidgetItemDoubleClicked(QTreeWidgetItem *item, int column)
+{
+    pollTable->openEditor(item, column);
+}
+
+void MainWindow::on_treeWidget_itemChanged(QTreeWidgetItem *item, int column)
+{
+    if (pollTable)
+        pollTable->storeEdit(item, column);
 }

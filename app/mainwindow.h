@@ -15,6 +15,9 @@
 
 class DataTypeTable;
 class FunctionTable;
+class PollEditor;
+class PollTable;
+class QTreeWidgetItem;
 class QLabel;
 class QResizeEvent;
 class QSignalMapper;
@@ -46,8 +49,13 @@ private slots:
     void ConnectToPort();
     void errorReport(QSerialPort::SerialPortError error);
     void readData(int startPos);
+    void on_numreg_valueChanged(int arg1);
+    void on_slaveaddr_valueChanged(int arg1);
+    void on_startaddr_valueChanged(int arg1);
+    void on_spinBox_valueChanged(int arg1);
     void on_sequencetoggle_toggled(bool checked);
     void on_singlepoll_clicked();
+    void on_datatype_currentIndexChanged(int index);
     void on_gobutton_clicked();
     void on_stopbutton_clicked();
     void TimeOut();
@@ -56,8 +64,15 @@ private slots:
     void on_reset_clicked();
     void abc();
     void on_timebetweenpolls_valueChanged(double arg1);
+    void on_ordercombo_currentIndexChanged(const QString &arg1);
+    void on_fucnum_currentIndexChanged(int index);
+    void onTreeWidgetItemDoubleClicked(QTreeWidgetItem *item, int column);
+    void on_treeWidget_itemChanged(QTreeWidgetItem *item, int column);
+    void on_timeseight_clicked();
     void on_displaycheck_toggled(bool checked);
     void on_messagelogcheck_toggled(bool checked);
+    void on_spinAddrPerItem_valueChanged(int arg1);
+    void on_descEdit_editingFinished();
 
 private:
     void openConnectionDialog(bool loadFirst, const QString &message);
@@ -86,12 +101,13 @@ private:
     ReplyCollector replies;
 
     bool stopRequested = false;
-    bool editorLoaded = false;
     bool messageLogOn = true;
     bool displayOn = true;
 
     std::unique_ptr<FunctionTable> functionTable;
     std::unique_ptr<DataTypeTable> dataTypeTable;
+    std::unique_ptr<PollTable> pollTable;
+    std::unique_ptr<PollEditor> pollEditor;
     QSignalMapper *recentMapper = nullptr;
     QPointer<serialinfo> connectionDialog;
 

@@ -1,0 +1,264 @@
+// The "POLL" group of the real window: every control writes its poll.
+#include "support/slaveprocess.h"
+#include "windowdriver.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+class TestPollEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void loadsPoll();
+    void countResizesLists_data();
+    void countResizesLists();
+    void typeChangeKeepsOrWrapsOrder_data();
+    void typeChangeKeepsOrWrapsOrder();
+    void functionSetsCountMaximum();
+    void coilValuesCorrected_data();
+    void coilValuesCorrected();
+    void timesEight_data();
+    void timesEight();
+    void fieldsStored();
+    void selectingCoilPollTakesShownOrder();
+    void startAddressEmptiesReply();
+    void nonsensePollLoads();
+
+private:
+    std::unique_ptr<WindowDriver> driver;
+    template<typename T>
+    T *w(const char *name) const
+    {
+        return driver->widget<T>(name);
+    }
+    void selectFunction(int code) const;
+};
+
+void TestPollEditor::init()
+{
+    Sequence.clear();
+    driver = std::make_unique<WindowDriver>();
+}
+
+void TestPollEditor::selectFunction(int code) const
+{
+    auto *box = w<QComboBox>("fucnum");
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i).leftRef(2).toInt() == code)
+            box->setCurrentIndex(i);
+    }
+}
+
+void TestPollEditor::loadsPoll()
+{
+    // Poll 1 as the constructor loads it: function 3, one uInt16 register at 1.
+    QCOMPARE(w<QComboBox>("fucnum")->currentText(), QString("03 - Read Holding Reg"));
+    QCOMPARE(w<QSpinBox>("startaddr")->value(), 1);
+    QCOMPARE(w<QLabel>("addressType")->text(), QString("Reg Addr"));
+    QCOMPARE(w<QLabel>("spinName")->text(), QString("# of Items"));
+    QCOMPARE(w<QComboBox>("ordercombo")->currentText(), QString("10"));
+    QCOMPARE(PollStore[0].val3, QString("10"));
+
+    selectFunction(1);
+    QCOMPARE(PollStore[0].function, QString("1"));
+    QCOMPARE(w<QLabel>("addressType")->text(), QString("Coil Addr"));
+    QCOMPARE(w<QLabel>("spinName")->text(), QString("# of Coils"));
+    QVERIFY(w<QComboBox>("datatype")->isHidden());
+}
+
+void TestPollEditor::countResizesLists_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("write");
+    QTest::addColumn<QString>("val1");
+    QTest::newRow("3 to 5") << 16 << 5 << QStringList{"1", "2", "3", "0", "0"} << "5";
+    QTest::newRow("back to 2") << 16 << 2 << QStringList{"1", "2"} << "2";
+    QTest::newRow("coils to 4") << 1 << 4 << QStringList{"1", "2", "3", "0"} << "4";
+}
+
+void TestPollEditor::countResizesLists()
+{
+    QFETCH(int, function);
+    QFETCH(int, count);
+    QFETCH(QStringList, write);
+    QFETCH(QString, val1);
+
+    selectFunction(function);
+    w<QSpinBox>("numreg")->setValue(3);
+    PollStore[0].write = QStringList{"1", "2", "3"};
+    PollStore[0].desc = QStringList{"a", "b", "c"};
+    w<QSpinBox>("numreg")->setValue(count);
+    QCOMPARE(PollStore[0].write, write);
+    QCOMPARE(PollStore[0].desc.size(), write.size());
+    QCOMPARE(PollStore[0].desc.mid(0, 2), (QStringList{"a", "b"}));
+    QCOMPARE(PollStore[0].val1, val1);
+}
+
+void TestPollEditor::typeChangeKeepsOrWrapsOrder_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("uInt32 to Float32 keeps 1032") << "uInt32"
+                                                  << "1032"
+                                                  << "Float32"
+                                                  << "1032";
+    QTest::newRow("uInt32 to uInt16 selects 10") << "uInt32"
+                                                 << "1032"
+                                                 << "uInt16"
+                                                 << "10";
+    QTest::newRow("Int64 to Double64 keeps lsb first") << "Int64"
+                                                       << "01234567"
+                                                       << "Double64"
+                                                       << "01234567";
+}
+
+void TestPollEditor::typeChangeKeepsOrWrapsOrder()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, order);
+    QFETCH(QString, to);
+    QFETCH(QString, kept);
+
+    w<QComboBox>("datatype")->setCurrentText(from);
+    w<QComboBox>("ordercombo")->setCurrentText(order);
+    QCOMPARE(PollStore[0].val3, order);
+    w<QComboBox>("datatype")->setCurrentText(to);
+    QCOMPARE(w<QComboBox>("ordercombo")->currentText(), kept);
+    QCOMPARE(PollStore[0].val3, kept);
+    QCOMPARE(PollStore[0].val2, QString::number(w<QComboBox>("datatype")->currentIndex()));
+}
+
+void TestPollEditor::functionSetsCountMaximum()
+{
+    auto *count = w<QSpinBox>("numreg");
+    selectFunction(1);
+    QCOMPARE(count->maximum(), 2000);
+    count->setValue(1500);
+    QCOMPARE(PollStore[0].val1, QString("1500"));
+    selectFunction(16);
+    QCOMPARE(count->maximum(), 60);
+    QCOMPARE(count->value(), 60);
+    QCOMPARE(PollStore[0].val1, QString("60"));
+    selectFunction(3);
+    QCOMPARE(count->maximum(), 125);
+    // 5, 6 and 15 keep whatever maximum the box had.
+    selectFunction(15);
+    QCOMPARE(count->maximum(), 125);
+}
+
+void TestPollEditor::coilValuesCorrected_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("5, first value 5") << 5 << QStringList{"5", "7"} << QStringList{"0", "7"};
+    QTest::newRow("5, first value 1") << 5 << QStringList{"1"} << QStringList{"1"};
+    QTest::newRow("5, negative") << 5 << QStringList{"-1"} << QStringList{"0"};
+    QTest::newRow("5, not a number stays") << 5 << QStringList{"ON"} << QStringList{"ON"};
+    QTest::newRow("15, every value") << 15 << QStringList{"1", "2", "0", "-3", "x"}
+                                     << QStringList{"1", "0", "0", "0", "x"};
+}
+
+void TestPollEditor::coilValuesCorrected()
+{
+    QFETCH(int, function);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    PollStore[0].write = before;
+    selectFunction(function);
+    QCOMPARE(PollStore[0].write, after);
+}
+
+void TestPollEditor::timesEight_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("result");
+    QTest::newRow("1000") << 1000 << 8000;
+    QTest::newRow("40000 clamps") << 40000 << 300000;
+}
+
+void TestPollEditor::timesEight()
+{
+    QFETCH(int, start);
+    QFETCH(int, result);
+    w<QSpinBox>("startaddr")->setValue(start);
+    // The button is hidden; its slot is reached by a click all the same.
+    w<QPushButton>("timeseight")->click();
+    QCOMPARE(w<QSpinBox>("startaddr")->value(), result);
+    QCOMPARE(PollStore[0].startaddr, QString::number(result));
+}
+
+void TestPollEditor::fieldsStored()
+{
+    w<QSpinBox>("spinBox")->setValue(7);
+    w<QSpinBox>("slaveaddr")->setValue(17);
+    w<QSpinBox>("spinAddrPerItem")->setValue(4);
+    auto *desc = w<QLineEdit>("descEdit");
+    desc->setFocus();
+    QTest::keyClicks(desc, "pump pressure");
+    QTest::keyClick(desc, Qt::Key_Return);
+    const Poll &poll = PollStore[6];
+    QCOMPARE(poll.slave, QString("17"));
+    QCOMPARE(poll.addrperitem, QString("4"));
+    QCOMPARE(poll.polldesc, QString("pump pressure"));
+    // Poll 1 was not touched.
+    QCOMPARE(PollStore[0].slave, QString("1"));
+    // Going back shows poll 1, and 7 again shows its values.
+    w<QSpinBox>("spinBox")->setValue(1);
+    QCOMPARE(w<QSpinBox>("slaveaddr")->value(), 1);
+    QCOMPARE(desc->text(), QString());
+    w<QSpinBox>("spinBox")->setValue(7);
+    QCOMPARE(w<QSpinBox>("slaveaddr")->value(), 17);
+}
+
+void TestPollEditor::selectingCoilPollTakesShownOrder()
+{
+    PollStore[1].function = "1";
+    PollStore[1].val3 = "";
+    w<QComboBox>("ordercombo")->setCurrentText("01");
+    w<QSpinBox>("spinBox")->setValue(2);
+    QCOMPARE(PollStore[1].val3, QString("01"));
+}
+
+void TestPollEditor::startAddressEmptiesReply()
+{
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    QVERIFY(driver->connectTcp(slave.port(), true));
+    driver->click("singlepoll");
+    QTRY_COMPARE(driver->count("numofvalid"), 1);
+    QCOMPARE(driver->window()->pollResponse(1).toHex(), QByteArray("0001"));
+    w<QSpinBox>("startaddr")->setValue(5);
+    QCOMPARE(driver->window()->pollResponse(1), QByteArray());
+}
+
+void TestPollEditor::nonsensePollLoads()
+{
+    Poll &poll = PollStore[3];
+    poll.function = "7";
+    poll.val1 = "lots";
+    poll.val2 = "9";
+    poll.val3 = "xyz";
+    poll.slave = "";
+    poll.write.clear();
+    poll.desc.clear();
+    w<QSpinBox>("spinBox")->setValue(4);
+    QCOMPARE(w<QComboBox>("fucnum")->currentIndex(), 0);
+    w<QSpinBox>("spinBox")->setValue(4);
+    poll.function = "16";
+    poll.val1 = "3";
+    w<QSpinBox>("spinBox")->setValue(5);
+    w<QSpinBox>("spinBox")->setValue(4);
+    // A count change with lists shorter than the count grows both lists.
+    w<QSpinBox>("numreg")->setValue(4);
+    QCOMPARE(poll.write.size(), 4);
+    QCOMPARE(poll.desc.size(), 4);
+}
+
+QTEST_MAIN(TestPollEditor)
+#include "tst_polleditor.moc"
