@@ -25,6 +25,10 @@ private slots:
     void selectingCoilPollTakesShownOrder();
     void startAddressEmptiesReply();
     void nonsensePollLoads();
+    void sequenceShowsEachPollOnce();
+    void replyRedrawsItsOwnBlock();
+    void valueCellsEditableForWritesOnly_data();
+    void valueCellsEditableForWritesOnly();
 
 private:
     std::unique_ptr<WindowDriver> driver;
@@ -41,6 +45,26 @@ void TestPollEditor::init()
     Sequence.clear();
     driver = std::make_unique<WindowDriver>();
 }
+
+namespace {
+
+QStringList topLevelTexts(const QTreeWidget *tree, int column)
+{
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        texts << tree->topLevelItem(i)->text(column);
+    return texts;
+}
+
+QStringList values(const QTreeWidgetItem *block)
+{
+    QStringList texts;
+    for (int i = 0; i < block->childCount(); ++i)
+        texts << block->child(i)->text(2);
+    return texts;
+}
+
+} // namespace
 
 void TestPollEditor::selectFunction(int code) const
 {
@@ -258,6 +282,81 @@ void TestPollEditor::nonsensePollLoads()
     w<QSpinBox>("numreg")->setValue(4);
     QCOMPARE(poll.write.size(), 4);
     QCOMPARE(poll.desc.size(), 4);
+}
+
+void TestPollEditor::sequenceShowsEachPollOnce()
+{
+    driver.reset();
+    Sequence = {3, 1, 3, 12};
+    driver = std::make_unique<WindowDriver>();
+    auto *tree = w<QTreeWidget>("treeWidget");
+    QCOMPARE(topLevelTexts(tree, 0), QStringList{"1"});
+    driver->click("sequencetoggle");
+    QCOMPARE(topLevelTexts(tree, 0), (QStringList{"1", "3", "12"}));
+    QCOMPARE(tree->topLevelItem(1)->background(0).color(), QColor(220, 220, 220));
+    QCOMPARE(tree->topLevelItem(2)->background(0).color(), QColor(240, 240, 240));
+    QVERIFY(!w<QGroupBox>("groupBox")->isEnabled());
+    driver->click("edittoggle");
+    QCOMPARE(topLevelTexts(tree, 0), QStringList{"1"});
+}
+
+// Replies in a sequence land in their own blocks: poll 12's values are not
+// drawn into poll 2's block.
+void TestPollEditor::replyRedrawsItsOwnBlock()
+{
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    driver.reset();
+    Sequence = {2, 12};
+    driver = std::make_unique<WindowDriver>();
+    PollStore[1].startaddr = "100";
+    PollStore[11].startaddr = "5";
+    PollStore[11].val1 = "2";
+    QVERIFY(driver->connectTcp(slave.port(), true));
+    w<QDoubleSpinBox>("timebetweenpolls")->setValue(0.01);
+    driver->click("sequencetoggle");
+    driver->click("gobutton");
+    QTRY_VERIFY(driver->count("numofvalid") >= 2);
+    driver->click("stopbutton");
+
+    auto *tree = w<QTreeWidget>("treeWidget");
+    QCOMPARE(topLevelTexts(tree, 0), (QStringList{"2", "12"}));
+    QCOMPARE(values(tree->topLevelItem(0)), QStringList{"100"});
+    QCOMPARE(values(tree->topLevelItem(1)), (QStringList{"5", "6"}));
+    QCOMPARE(tree->topLevelItem(1)->background(0).color(), QColor(220, 220, 220));
+}
+
+void TestPollEditor::valueCellsEditableForWritesOnly_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<bool>("editable");
+    QTest::newRow("read holding") << 3 << false;
+    QTest::newRow("write registers") << 16 << true;
+}
+
+void TestPollEditor::valueCellsEditableForWritesOnly()
+{
+    QFETCH(int, function);
+    QFETCH(bool, editable);
+    // The connection dialog is modal: answer it before clicking the window.
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    QVERIFY(driver->connectTcp(slave.port(), true));
+    selectFunction(function);
+    auto *tree = w<QTreeWidget>("treeWidget");
+    QTreeWidgetItem *row = tree->topLevelItem(0)->child(0);
+    const QPoint at(tree->columnViewportPosition(2) + 5, tree->visualItemRect(row).center().y());
+    // The view opens nothing on a double-click whose press it did not see.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    auto *editor = tree->viewport()->findChild<QLineEdit *>();
+    QCOMPARE(editor != nullptr, editable);
+    if (editable) {
+        editor->selectAll();
+        QTest::keyClicks(editor, "4660");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(PollStore[0].write.value(0), QString("4660")); // committed from the event loop
+    }
 }
 
 QTEST_MAIN(TestPollEditor)
