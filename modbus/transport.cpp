@@ -133,6 +133,9 @@ void Transport::writeSerial(const QByteArray &bytes)
 
 void Transport::writeTcp(const QByteArray &bytes)
 {
+    // A reply dropped by STOP may still sit in the socket; left there, it
+    // would pass for the answer to this request and shift every later one.
+    tcpSocket->readAll();
     tcpSocket->flush();
     tcpSocket->write(bytes);
 }

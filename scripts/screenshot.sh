@@ -3,6 +3,7 @@
 # decorations) with a fresh HOME whose settings point at the test slave:
 #   <out dir>/connection-dialog.png  the window at start-up, the connection dialog open
 #   <out dir>/main-window.png        after Connect (TCP) and two single polls
+#   <out dir>/poll-table.png         a sequence of three polls after real replies
 # The output folder defaults to docs/images. Takes the executables from
 # $POLLWRIGHT and $POLLWRIGHT_SLAVE, else build/; builds nothing.
 set -euo pipefail
@@ -11,10 +12,11 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 outdir=${1:-$repo/docs/images}
 app=${POLLWRIGHT:-$repo/build/app/pollwright}
 slave=${POLLWRIGHT_SLAVE:-$repo/build/tools/pollwright-slave}
+tableshot=${POLLWRIGHT_TABLESHOT:-$repo/build/tools/pollwright-tableshot}
 title="Quarvel - Pollwright v1.9"
 
-if [[ ! -x $app || ! -x $slave ]]; then
-    echo "error: pollwright or pollwright-slave not found at '$app', '$slave'" >&2
+if [[ ! -x $app || ! -x $slave || ! -x $tableshot ]]; then
+    echo "error: pollwright, pollwright-slave or pollwright-tableshot not found under build/" >&2
     echo "build it first:  cd $repo && cmake -S . -B build && cmake --build build -j2" >&2
     echo "or point \$POLLWRIGHT at an existing build" >&2
     exit 1
@@ -97,3 +99,8 @@ for _ in 1 2; do
 done
 sleep 0.5
 shoot main-window.png
+
+# The poll table, drawn by a small program that runs a sequence against the slave.
+kill "$app_pid" 2>/dev/null || true
+HOME=$tmp/home XDG_RUNTIME_DIR=$tmp/run "$tableshot" "$slave" "$outdir/poll-table.png"
+echo "wrote $outdir/poll-table.png"

@@ -92,6 +92,20 @@ void WindowDriver::click(const char *button) const
     QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton);
 }
 
+bool pumpUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    // No nested QEventLoop: each destroyed window calls QCoreApplication::exit,
+    // after which every new loop returns at once.
+    QTimer wake; // wakes the wait below at least this often
+    wake.start(5);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return done();
+}
+
 int openDescriptors()
 {
     return QDir(QStringLiteral("/proc/self/fd"))

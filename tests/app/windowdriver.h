@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -44,6 +45,11 @@ private:
     QTemporaryDir m_home;
     std::unique_ptr<MainWindow> m_window;
 };
+
+// Processes events until done() answers true or timeoutMs has passed; answers
+// done(). Unlike QTest::qWait it does not sleep between rounds of events, so
+// the window's 1 ms timers keep their pace.
+bool pumpUntil(const std::function<bool()> &done, int timeoutMs);
 
 // Open file descriptors of this process.
 int openDescriptors();
