@@ -24,4 +24,6 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 echo "Starting Pollwright"
-exec "$ROOT/build/app/pollwright" "$@"
+# The sequence editor loads its bin picture from the working directory.
+cd "$ROOT/build/app"
+exec ./pollwright "$@"
