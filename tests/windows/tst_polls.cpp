@@ -1,0 +1,574 @@
+#include "app/pollstore.h"
+#include "storage/polls.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <algorithm>
+#include <memory>
+
+using Numbers = QList<int>;
+using Rows = QList<int>;
+
+namespace {
+
+QStringList texts(const QListWidget *list)
+{
+    QStringList found;
+    for (int row = 0; row < list->count(); ++row)
+        found << list->item(row)->text();
+    return found;
+}
+
+QStringList entriesFor(const Numbers &numbers)
+{
+    QStringList entries;
+    for (int number : numbers)
+        entries << "P" + QString::number(number);
+    return entries;
+}
+
+// The numbers left when the given rows are taken out.
+Numbers without(Numbers numbers, Rows rows)
+{
+    std::sort(rows.begin(), rows.end());
+    for (int i = rows.size() - 1; i >= 0; --i)
+        numbers.removeAt(rows[i]);
+    return numbers;
+}
+
+} // namespace
+
+class TestPolls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void form_data();
+    void form();
+    void window();
+    void openClose_data();
+    void openClose();
+    void pollInfo_data();
+    void pollInfo();
+    void add_data();
+    void add();
+    void bin_data();
+    void bin();
+    void reorder_data();
+    void reorder();
+    void picture_data();
+    void picture();
+
+private:
+    // Opens the dialog on a working sequence as the main window does; the
+    // destroyed() handler stands in for its Sequence_Destroyed.
+    void make(const Numbers &initial)
+    {
+        working = initial;
+        destroyedCount = 0;
+        dialog = new polls(working);
+        connect(dialog, &QObject::destroyed, this, [this] {
+            Sequence = working;
+            ++destroyedCount;
+        });
+    }
+    void show()
+    {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    }
+    // Closes through "back", clicked as a user does.
+    void back() { QTest::mouseClick(widget("backbutton"), Qt::LeftButton); }
+    template<typename T = QWidget>
+    T *widget(const char *name) const
+    {
+        T *found = dialog->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qWarning("no %s named %s", T::staticMetaObject.className(), name);
+        return found;
+    }
+    QListWidget *sequence() const { return widget<QListWidget>("sequence"); }
+    void typePollNumber(int number)
+    {
+        auto *box = widget<QSpinBox>("pollnum");
+        box->selectAll();
+        QTest::keyClicks(box, QString::number(number));
+        QCOMPARE(box->value(), number);
+    }
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QListWidget *list = sequence();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                          list->visualItemRect(list->item(row)).center());
+    }
+    // A plain click on the first row, Ctrl-clicks on the others.
+    void selectRows(const Rows &rows)
+    {
+        for (int i = 0; i < rows.size(); ++i)
+            clickRow(rows[i], i == 0 ? Qt::NoModifier : Qt::ControlModifier);
+        Rows selected;
+        for (const QModelIndex &index : sequence()->selectionModel()->selectedRows())
+            selected << index.row();
+        std::sort(selected.begin(), selected.end());
+        Rows wanted = rows;
+        std::sort(wanted.begin(), wanted.end());
+        QCOMPARE(selected, wanted);
+    }
+    Qt::DropAction dragSelectedTo(const QPoint &pos);
+
+    Numbers working;
+    QPointer<polls> dialog;
+    int destroyedCount = 0;
+    QString startDir;
+    QTemporaryDir emptyDir;
+};
+
+// Drags the selected entries onto a point of the dialog and answers the drop's
+// action (IgnoreAction when refused). No QDrag can run on the offscreen
+// platform, so this plays its two parts: the drag events go, proposing the
+// list's default drop action, to the widget the window would give them (the
+// first one under the point that accepts drops), and, as
+// QAbstractItemView::startDrag does after a move, the dragged entries then
+// leave the list.
+Qt::DropAction TestPolls::dragSelectedTo(const QPoint &pos)
+{
+    QListWidget *list = sequence();
+    QModelIndexList indexes = list->selectionModel()->selectedRows();
+    std::sort(indexes.begin(), indexes.end());
+    const QList<QPersistentModelIndex> dragged(indexes.begin(), indexes.end());
+    std::unique_ptr<QMimeData> mime(list->model()->mimeData(indexes));
+
+    QWidget *target = dialog->childAt(pos);
+    while (target && !target->acceptDrops())
+        target = target->parentWidget();
+    if (!target)
+        return Qt::IgnoreAction;
+    const QPoint local = target->mapFrom(dialog, pos);
+    const Qt::DropActions actions(list->defaultDropAction());
+    QDragEnterEvent enter(local, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return Qt::IgnoreAction;
+    QDragMoveEvent move(local, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted())
+        return Qt::IgnoreAction;
+    QDropEvent drop(local, actions, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    if (!drop.isAccepted())
+        return Qt::IgnoreAction;
+    if (drop.dropAction() != Qt::MoveAction)
+        return drop.dropAction();
+    // Qt's own choice for the source list: remove the rows, or in overwrite
+    // mode only empty them.
+    for (int i = dragged.size() - 1; i >= 0; --i) {
+        if (list->dragDropOverwriteMode()) {
+            QMap<int, QVariant> roles = list->model()->itemData(dragged[i]);
+            for (QVariant &value : roles)
+                value = QVariant();
+            list->model()->setItemData(dragged[i], roles);
+        } else {
+            list->model()->removeRow(dragged[i].row());
+        }
+    }
+    return Qt::MoveAction;
+}
+
+void TestPolls::initTestCase()
+{
+    QVERIFY(emptyDir.isValid());
+    startDir = QDir::currentPath();
+}
+
+void TestPolls::init()
+{
+    fillPollDefaults();
+    Sequence = {55, 56};
+    // Where scripts/run.sh starts pollwright, with the build's copy of bin.png.
+    QVERIFY(QDir::setCurrent(POLLS_APP_DIR));
+}
+
+void TestPolls::cleanup()
+{
+    delete dialog;
+}
+
+void TestPolls::cleanupTestCase()
+{
+    QDir::setCurrent(startDir);
+}
+
+void TestPolls::form_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+
+    auto row = [](const char *name, const char *cls, const char *parent, QRect geometry,
+                  const char *text = "") {
+        QTest::newRow(name) << QString(cls) << QString(parent) << geometry << QString(text);
+    };
+    row("sequence", "QListWidget", "polls", {10, 10, 141, 291});
+    row("listWidget", "QListWidget", "polls", {170, 240, 61, 61});
+    row("bin", "QLabel", "polls", {170, 240, 61, 61});
+    row("groupBox", "QGroupBox", "polls", {170, 10, 211, 171}, "Poll");
+    row("pollnum", "QSpinBox", "groupBox", {10, 20, 53, 27});
+    row("pushButton", "QPushButton", "groupBox", {80, 20, 121, 26}, "Add");
+    row("Poll_Desc", "QLabel", "groupBox", {10, 60, 191, 21});
+    row("line1", "QLabel", "groupBox", {10, 90, 191, 21});
+    row("line2", "QLabel", "groupBox", {10, 120, 191, 41});
+    row("backbutton", "QPushButton", "polls", {280, 270, 91, 31}, "back");
+}
+
+void TestPolls::form()
+{
+    QFETCH(QString, className);
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+
+    make({});
+    QWidget *w = widget(QTest::currentDataTag());
+    QVERIFY(w);
+    QCOMPARE(QString(w->metaObject()->className()), className);
+    QCOMPARE(w->parentWidget()->objectName(), parent);
+    QCOMPARE(w->geometry(), geometry);
+    if (auto *box = qobject_cast<QGroupBox *>(w))
+        QCOMPARE(box->title(), text);
+    else if (qobject_cast<QPushButton *>(w))
+        QCOMPARE(w->property("text").toString(), text);
+}
+
+// The window, and the settings of the two lists that only a real drag (which
+// the offscreen platform cannot run) would otherwise show.
+void TestPolls::window()
+{
+    make({});
+    QCOMPARE(dialog->objectName(), QString("polls"));
+    QCOMPARE(dialog->windowTitle(), QString("Sequence"));
+    QCOMPARE(dialog->size(), QSize(385, 315));
+    QCOMPARE(dialog->minimumSize(), QSize(385, 315));
+    QCOMPARE(dialog->maximumSize(), QSize(385, 315));
+    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+    const QIcon appIcon(":/appicon.png");
+    QVERIFY(!appIcon.isNull());
+    QCOMPARE(dialog->windowIcon().pixmap(32).toImage(), appIcon.pixmap(32).toImage());
+
+    QListWidget *list = sequence();
+    QVERIFY(list->dragEnabled());
+    QCOMPARE(list->dragDropMode(), QAbstractItemView::DragDrop);
+    QCOMPARE(list->defaultDropAction(), Qt::MoveAction);
+    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
+    auto *bin = widget<QListWidget>("listWidget");
+    QCOMPARE(bin->dragDropMode(), QAbstractItemView::DropOnly);
+    QCOMPARE(bin->selectionMode(), QAbstractItemView::NoSelection);
+    QCOMPARE(widget<QSpinBox>("pollnum")->minimum(), 1);
+    QCOMPARE(widget<QSpinBox>("pollnum")->maximum(), 99);
+}
+
+// Entries from the working sequence; every way of closing commits the list
+// unchanged, after which the window's handler copies it into Sequence.
+void TestPolls::openClose_data()
+{
+    QTest::addColumn<Numbers>("initial");
+    QTest::addColumn<QString>("how");
+
+    const Numbers lists[] = {{}, {7}, {1, 99, 1, 42}};
+    for (const char *how : {"back", "close", "escape", "delete"}) {
+        for (const Numbers &initial : lists)
+            QTest::addRow("%s, %d entries", how, int(initial.size())) << initial << QString(how);
+    }
+}
+
+void TestPolls::openClose()
+{
+    QFETCH(Numbers, initial);
+    QFETCH(QString, how);
+
+    make(initial);
+    show();
+    QCOMPARE(texts(sequence()), entriesFor(initial));
+    QCOMPARE(widget<QSpinBox>("pollnum")->value(), 1);
+    if (how == "back") {
+        back();
+    } else if (how == "close") {
+        QVERIFY(dialog->close());
+    } else if (how == "escape") {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    } else {
+        delete dialog;
+    }
+    // Closing deletes later; no event loop runs here to do it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    QVERIFY(!dialog);
+    QCOMPARE(destroyedCount, 1);
+    QCOMPARE(working, initial);
+    QCOMPARE(Sequence, initial);
+}
+
+// The "Poll" group for a poll reached at opening (poll 1), by typing its
+// number, or by clicking an entry added for it; texts fit their labels.
+void TestPolls::pollInfo_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("startAddress");
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<QStringList>("shown");
+
+    struct Row
+    {
+        const char *name, *description, *startAddress, *function;
+        QStringList shown;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"described", "Boiler temps", "40001", "3",
+         {"Boiler temps", "Start Address:40001", "Function03 - Read Holding Reg"}},
+        {"no description", "", "1", "1", {"No Description", "Start Address:1", "Function01 - Read Coil Status"}},
+        {"write registers", "Setpoints", "0", "16", {"Setpoints", "Start Address:0", "Function16 - Write Reg"}},
+        {"longest function", "Valve", "65535", "6",
+         {"Valve", "Start Address:65535", "Function06 - Preset Single Register"}},
+        {"code not in table", "Odd", "5", "7", {"Odd", "Start Address:5", "Function"}},
+        {"code not a number", "Odd", "5", "abc", {"Odd", "Start Address:5", "Function"}},
+        {"no start address", "Bare", "", "2", {"Bare", "Start Address:", "Function02 - Read Input Coil"}},
+    };
+    // clang-format on
+    for (const char *how : {"opening", "typed", "entry clicked"}) {
+        for (const Row &row : rows)
+            QTest::addRow("%s, %s", how, row.name)
+                << QString(how) << QString(row.description) << QString(row.startAddress)
+                << QString(row.function) << row.shown;
+    }
+}
+
+void TestPolls::pollInfo()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, description);
+    QFETCH(QString, startAddress);
+    QFETCH(QString, function);
+    QFETCH(QStringList, shown);
+
+    const int number = how == "opening" ? 1 : 42;
+    Poll &poll = *pollNumber(number);
+    poll.polldesc = description;
+    poll.startaddr = startAddress;
+    poll.function = function;
+    if (number != 1)
+        pollNumber(1)->polldesc = "First";
+
+    make({5});
+    show();
+    if (how == "typed") {
+        typePollNumber(number);
+    } else if (how == "entry clicked") {
+        // Poll 1 on show when the new entry is clicked.
+        typePollNumber(number);
+        QTest::mouseClick(widget("pushButton"), Qt::LeftButton);
+        typePollNumber(1);
+        QCOMPARE(widget<QLabel>("Poll_Desc")->text(), QString("First"));
+        clickRow(1);
+        QCOMPARE(sequence()->item(1)->text(), "P" + QString::number(number));
+    }
+    QCOMPARE(widget<QSpinBox>("pollnum")->value(), number);
+    const char *labels[] = {"Poll_Desc", "line1", "line2"};
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(widget<QLabel>(labels[i])->text(), shown[i]);
+
+    if (!QFontInfo(dialog->font()).family().startsWith("DejaVu Sans"))
+        return;
+    for (const char *name : labels) {
+        auto *label = widget<QLabel>(name);
+        const QRect box = label->contentsRect();
+        const int flags = label->wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine;
+        const QRect needed = label->fontMetrics().boundingRect(box, flags, label->text());
+        QVERIFY2(needed.width() <= box.width() && needed.height() <= box.height(), name);
+    }
+}
+
+// "Add" with poll numbers typed into the dialog's own box: each entry goes
+// last and alone becomes current and selected; the working sequence changes
+// only when the dialog goes.
+void TestPolls::add_data()
+{
+    QTest::addColumn<Numbers>("initial");
+    QTest::addColumn<Numbers>("added");
+
+    QTest::newRow("to an empty list") << Numbers{} << Numbers{12};
+    QTest::newRow("same poll three times") << Numbers{} << Numbers{5, 5, 5};
+    QTest::newRow("after existing entries") << Numbers{3, 1} << Numbers{99, 1};
+}
+
+void TestPolls::add()
+{
+    QFETCH(Numbers, initial);
+    QFETCH(Numbers, added);
+
+    make(initial);
+    show();
+    QListWidget *list = sequence();
+    Numbers expected = initial;
+    for (int number : added) {
+        list->selectAll();
+        typePollNumber(number);
+        QTest::mouseClick(widget("pushButton"), Qt::LeftButton);
+        expected << number;
+        QCOMPARE(texts(list), entriesFor(expected));
+        QCOMPARE(list->currentRow(), list->count() - 1);
+        QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(list->count() - 1)});
+        QCOMPARE(working, initial);
+    }
+    back();
+    QVERIFY(!dialog);
+    QCOMPARE(working, expected);
+    QCOMPARE(Sequence, expected);
+}
+
+// Selected entries dragged onto the bin picture land in the list beneath it,
+// leave the sequence and stay hidden under the picture.
+void TestPolls::bin_data()
+{
+    QTest::addColumn<Numbers>("initial");
+    QTest::addColumn<QList<Rows>>("drops"); // rows selected for each drag
+
+    QTest::newRow("every entry, one at a time") << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}};
+    QTest::newRow("every entry at once") << Numbers{1, 2, 3} << QList<Rows>{{0, 1, 2}};
+    QTest::newRow("two apart") << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}};
+    QTest::newRow("last, then first") << Numbers{6, 7, 8} << QList<Rows>{{2}, {0}};
+}
+
+void TestPolls::bin()
+{
+    QFETCH(Numbers, initial);
+    QFETCH(QList<Rows>, drops);
+
+    make(initial);
+    show();
+    auto *bin = widget<QListWidget>("listWidget");
+    const QRect binArea = widget("bin")->geometry();
+    QCOMPARE(dialog->childAt(binArea.center()), bin->viewport());
+    const QImage before = dialog->grab(binArea).toImage();
+
+    Numbers expected = initial;
+    int dropped = 0;
+    for (const Rows &rows : drops) {
+        selectRows(rows);
+        QCOMPARE(dragSelectedTo(binArea.center()), Qt::MoveAction);
+        expected = without(expected, rows);
+        dropped += rows.size();
+        QCOMPARE(texts(sequence()), entriesFor(expected));
+        QCOMPARE(bin->count(), dropped);
+    }
+    QCOMPARE(dialog->grab(binArea).toImage(), before);
+    QCOMPARE(working, initial);
+    back();
+    QVERIFY(!dialog);
+    QCOMPARE(working, expected);
+    QCOMPARE(Sequence, expected);
+}
+
+// Two selected entries moved together keep their order: through the list's
+// model (its move, which QListWidget's own drop uses), or dropped with drag
+// events at the top of the list or below its last entry.
+void TestPolls::reorder_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<Numbers>("initial");
+    QTest::addColumn<Rows>("selected");
+    QTest::addColumn<bool>("toTop");
+    QTest::addColumn<Numbers>("expected");
+
+    for (const char *how : {"model move", "drop"}) {
+        auto row = [how](const char *name, Numbers initial, Rows selected, bool toTop, Numbers expected) {
+            QTest::addRow("%s, %s", how, name) << QString(how) << initial << selected << toTop << expected;
+        };
+        row("two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
+        row("adjacent pair to the top", {7, 8, 9}, {1, 2}, true, {8, 9, 7});
+        row("first and last to the top", {1, 2, 3}, {0, 2}, true, {1, 3, 2});
+        row("two to the end", {1, 2, 3, 4}, {2, 0}, false, {2, 4, 1, 3});
+        row("same number twice", {6, 6, 2}, {1, 2}, true, {6, 2, 6});
+    }
+}
+
+void TestPolls::reorder()
+{
+    QFETCH(QString, how);
+    QFETCH(Numbers, initial);
+    QFETCH(Rows, selected);
+    QFETCH(bool, toTop);
+    QFETCH(Numbers, expected);
+
+    make(initial);
+    show();
+    QListWidget *list = sequence();
+    selectRows(selected);
+    if (how == "model move") {
+        QModelIndexList indexes = list->selectionModel()->selectedRows();
+        std::sort(indexes.begin(), indexes.end());
+        const QList<QPersistentModelIndex> moving(indexes.begin(), indexes.end());
+        // Top one first, each next one just below the one before; a row
+        // already in its place is not moved (the model refuses that move).
+        for (int i = 0; i < moving.size(); ++i) {
+            const int from = moving[i].row(), to = toTop ? i : list->count();
+            if (from != to)
+                QVERIFY(list->model()->moveRows(QModelIndex(), from, 1, QModelIndex(), to));
+        }
+    } else {
+        const QRect first = list->visualItemRect(list->item(0));
+        const QPoint inList =
+            toTop ? QPoint(first.center().x(), first.top() + 1) : QPoint(10, list->viewport()->height() - 5);
+        QCOMPARE(dragSelectedTo(list->viewport()->mapTo(dialog, inList)), Qt::MoveAction);
+    }
+    QCOMPARE(texts(list), entriesFor(expected));
+    QCOMPARE(working, initial);
+    back();
+    QVERIFY(!dialog);
+    QCOMPARE(working, expected);
+    QCOMPARE(Sequence, expected);
+}
+
+// bin.png comes from the working directory: the build's copy beside
+// pollwright, or none; without it only the picture is missing.
+void TestPolls::picture_data()
+{
+    QTest::addColumn<bool>("present");
+
+    QTest::newRow("beside pollwright") << true;
+    QTest::newRow("missing") << false;
+}
+
+void TestPolls::picture()
+{
+    QFETCH(bool, present);
+
+    if (!present)
+        QVERIFY(QDir::setCurrent(emptyDir.path()));
+    make({3, 8});
+    show();
+    const QPixmap shown = widget<QLabel>("bin")->pixmap(Qt::ReturnByValue);
+    if (present) {
+        const QImage source(POLLS_BIN_SOURCE);
+        QVERIFY(!source.isNull());
+        QVERIFY(!source.hasAlphaChannel()); // dropped entries must not show through
+        QCOMPARE(shown.toImage().convertToFormat(source.format()), source);
+    } else {
+        QVERIFY(shown.isNull());
+    }
+    selectRows({0});
+    QCOMPARE(dragSelectedTo(widget("bin")->geometry().center()), Qt::MoveAction);
+    back();
+    QCOMPARE(working, Numbers{8});
+}
+
+QTEST_MAIN(TestPolls)
+#include "tst_polls.moc"
