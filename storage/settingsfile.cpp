@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamReader>
 
@@ -183,14 +184,28 @@ QString readXmlFile(const QString &path)
 
 void writeTextFile(const QString &path, const QString &text, bool append)
 {
-    QFile file(path);
-    const QIODevice::OpenMode mode =
-        QIODevice::WriteOnly | QIODevice::Text | (append ? QIODevice::Append : QIODevice::Truncate);
-    if (!file.open(mode))
+    if (append) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Append))
+            return;
+        QTextStream stream(&file);
+        stream.setCodec("UTF-8");
+        stream << text;
+        return;
+    }
+
+    // A new file replaces the old one only once it is complete, so a full disk
+    // or a crash leaves the old file. A folder that takes no new files is
+    // written in place instead.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
     QTextStream stream(&file);
     stream.setCodec("UTF-8");
     stream << text;
+    stream.flush();
+    file.commit();
 }
 
 QDomElement appendTextElement(QDomDocument &document, QDomNode &parent, const QString &name,
