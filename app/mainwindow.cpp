@@ -11,6 +11,7 @@
 #include "modbus/framing.h"
 #include "modbus/messagelog.h"
 #include "modbus/transport.h"
+#include "storage/polls.h"
 #include "storage/settingsfile.h"
 #include "windows/serialinfo.h"
 
@@ -122,6 +123,12 @@ MainWindow::~MainWindow()
         connectionDialog->disconnect(this);
         delete connectionDialog;
     }
+    // The sequence editor writes into workingSequence when it goes: it must
+    // go while the list is still there.
+    if (sequenceDialog) {
+        sequenceDialog->disconnect(this);
+        delete sequenceDialog;
+    }
     // Widgets still signal while they are torn down after this body has run;
     // nothing of them may reach the slots of a window that is gone.
     for (QObject *child : findChildren<QObject *>())
@@ -167,10 +174,15 @@ void MainWindow::openConnectionDialog(bool loadFirst, const QString &message)
     auto *dialog = new serialinfo(loadFirst, message, nullptr);
     connectionDialog = dialog;
     dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
-    dialog->move(x() + width() / 2 - dialog->width() / 2, y() + height() / 2 - dialog->height() / 2);
+    centre(dialog);
     dialog->show();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QObject::destroyed, this, &MainWindow::ConnectToPort);
+}
+
+void MainWindow::centre(QWidget *dialog) const
+{
+    dialog->move(x() + width() / 2 - dialog->width() / 2, y() + height() / 2 - dialog->height() / 2);
 }
 
 void MainWindow::abc()
@@ -355,10 +367,33 @@ void MainWindow::on_sequencetoggle_toggled(bool checked)
     ui->groupBox->setEnabled(!checked);
     ui->groupBox_3->setEnabled(checked);
     ui->singlepoll->setEnabled(!checked);
+    if (checked && workingSequence.isEmpty())
+        on_sequencebutton_clicked();
     if (checked)
         pollTable->showSequence(workingSequence);
     else
         pollTable->showSinglePoll(ui->spinBox->value() - 1);
+}
+
+void MainWindow::on_sequencebutton_clicked()
+{
+    auto *dialog = new polls(workingSequence, nullptr);
+    sequenceDialog = dialog;
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
+    centre(dialog);
+    dialog->show();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QObject::destroyed, this, &MainWindow::Sequence_Destroyed);
+}
+
+void MainWindow::Sequence_Destroyed()
+{
+    pollEditor->loadPollEditor(ui->spinBox->value());
+    Sequence = workingSequence;
+    if (displayOn)
+        pollTable->showSequence(workingSequence);
+    // The queue shows the new list at once, not only after the next poll.
+    refreshNextLabel();
 }
 
 void MainWindow::on_gobutton_clicked()

@@ -23,6 +23,7 @@ class QResizeEvent;
 class QSignalMapper;
 class QTimer;
 class Transport;
+class polls;
 class serialinfo;
 
 namespace Ui {
@@ -53,12 +54,14 @@ private slots:
     void on_slaveaddr_valueChanged(int arg1);
     void on_startaddr_valueChanged(int arg1);
     void on_spinBox_valueChanged(int arg1);
+    void on_sequencebutton_clicked();
     void on_sequencetoggle_toggled(bool checked);
     void on_singlepoll_clicked();
     void on_datatype_currentIndexChanged(int index);
     void on_gobutton_clicked();
     void on_stopbutton_clicked();
     void TimeOut();
+    void Sequence_Destroyed();
     void CheckReadyRead();
     void Settings_Clicked();
     void on_reset_clicked();
@@ -76,6 +79,7 @@ private slots:
 
 private:
     void openConnectionDialog(bool loadFirst, const QString &message);
+    void centre(QWidget *dialog) const;
     void sendSerialPoll(int number);
     void sendTcpPoll(int number);
     void sendPoll(int number);
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<PollEditor> pollEditor;
     QSignalMapper *recentMapper = nullptr;
     QPointer<serialinfo> connectionDialog;
+    QPointer<polls> sequenceDialog;
 
     QString chosenPath;
     QString lastPollFile;

@@ -29,6 +29,7 @@ private slots:
     void replyRedrawsItsOwnBlock();
     void valueCellsEditableForWritesOnly_data();
     void valueCellsEditableForWritesOnly();
+    void sequenceEditorOpensAndCommits();
 
 private:
     std::unique_ptr<WindowDriver> driver;
@@ -357,6 +358,36 @@ void TestPollEditor::valueCellsEditableForWritesOnly()
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(PollStore[0].write.value(0), QString("4660")); // committed from the event loop
     }
+}
+
+// An empty sequence opens the editor when sequence mode is chosen; closing
+// it commits the list to the run, the stored sequence, the table and the queue.
+void TestPollEditor::sequenceEditorOpensAndCommits()
+{
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    QVERIFY(driver->connectTcp(slave.port(), true));
+    driver->click("sequencetoggle");
+    QDialog *editor = nullptr;
+    QTRY_VERIFY((editor = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                && editor->objectName() == "polls");
+    auto *number = editor->findChild<QSpinBox *>("pollnum");
+    for (int poll : {5, 2, 5}) {
+        number->setValue(poll);
+        editor->findChild<QPushButton *>("pushButton")->click();
+    }
+    QPointer<QDialog> guard(editor);
+    editor->findChild<QPushButton *>("backbutton")->click();
+    QTRY_VERIFY(guard.isNull());
+
+    QCOMPARE(Sequence, (QList<int>{5, 2, 5}));
+    QCOMPARE(topLevelTexts(w<QTreeWidget>("treeWidget"), 0), (QStringList{"2", "5"}));
+    QCOMPARE(driver->text("nextpoll"), QString("NEXT:P5"));
+    QCOMPARE(driver->text("pollqueue1"), QString("P2"));
+    w<QDoubleSpinBox>("timebetweenpolls")->setValue(0.01);
+    driver->click("gobutton");
+    QVERIFY(pumpUntil([&slave] { return slave.requests().size() >= 3; }, 5000));
+    driver->click("stopbutton");
 }
 
 QTEST_MAIN(TestPollEditor)
