@@ -38,6 +38,10 @@ bool shallowAndWellFormed(const QByteArray &bytes)
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement && ++depth > maxXmlDepth)
             return false;
+        // Our files never carry a DTD, and its entities could expand a small
+        // file into gigabytes.
+        if (token == QXmlStreamReader::DTD)
+            return false;
         if (token == QXmlStreamReader::EndElement)
             --depth;
     }

@@ -25,11 +25,12 @@ void loadSettings();
 void saveSettings();
 
 // The file parsed as XML and serialised again with one-space indentation;
-// empty when it cannot be opened or is not well-formed.
+// empty when it cannot be opened, is not well-formed, is nested absurdly
+// deep or carries a DTD.
 QString readXmlFile(const QString &path);
 
-// Writes text to a file opened in text mode, truncating or appending; does
-// nothing when the file cannot be opened.
+// Writes text to a file opened in text mode, replacing it (only once the new
+// text is wholly written) or appending; does nothing when it cannot be opened.
 void writeTextFile(const QString &path, const QString &text, bool append);
 
 // A new element under parent, with a text child unless text is null (an empty

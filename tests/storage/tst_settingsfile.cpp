@@ -380,6 +380,9 @@ void TestSettingsFile::readXmlFile_data()
     QTest::newRow("missing file") << QByteArray() << "";
     QTest::newRow("unclosed element") << QByteArray("<a><b></a>") << "";
     QTest::newRow("undeclared entity") << QByteArray("<a>&nbsp;</a>") << "";
+    QTest::newRow("entity expansion") << QByteArray("<!DOCTYPE a [<!ENTITY x \"xxxxxxxxxx\">"
+                                                    "<!ENTITY y \"&x;&x;&x;&x;&x;&x;&x;&x;\">]><a>&y;&y;</a>")
+                                      << "";
 
     QString deep; // the innermost element has no children
     for (int level = 0; level < 199; ++level)
