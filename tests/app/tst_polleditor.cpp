@@ -30,6 +30,9 @@ private slots:
     void valueCellsEditableForWritesOnly_data();
     void valueCellsEditableForWritesOnly();
     void sequenceEditorOpensAndCommits();
+    void blockOfSelectedPoll_data();
+    void blockOfSelectedPoll();
+    void coilValueTypedAsSevenStoresZero();
 
 private:
     std::unique_ptr<WindowDriver> driver;
@@ -388,6 +391,77 @@ void TestPollEditor::sequenceEditorOpensAndCommits()
     driver->click("gobutton");
     QVERIFY(pumpUntil([&slave] { return slave.requests().size() >= 3; }, 5000));
     driver->click("stopbutton");
+}
+
+void TestPollEditor::blockOfSelectedPoll_data()
+{
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<QStringList>("write");
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QStringList>("shownValues");
+    QTest::addColumn<QColor>("valueColour");
+    const QColor writeColour(255, 235, 210), readColour(210, 235, 210);
+    QTest::newRow("write registers") << "16" << QStringList{"5", "6"} << QStringList{"100", "102", "104"}
+                                     << QStringList{"5", "6", "0"} << writeColour;
+    QTest::newRow("single coil: one row")
+        << "5" << QStringList{"1", "0", "1"} << QStringList{"100"} << QStringList{"1"} << writeColour;
+    QTest::newRow("single register: one row")
+        << "6" << QStringList{"77"} << QStringList{"100"} << QStringList{"77"} << writeColour;
+    QTest::newRow("read, no reply yet") << "3" << QStringList{"9"} << QStringList{"100", "102", "104"}
+                                        << QStringList{"0", "0", "0"} << readColour;
+}
+
+void TestPollEditor::blockOfSelectedPoll()
+{
+    QFETCH(QString, function);
+    QFETCH(QStringList, write);
+    QFETCH(QStringList, addresses);
+    QFETCH(QStringList, shownValues);
+    QFETCH(QColor, valueColour);
+
+    Poll &poll = PollStore[3];
+    poll.function = function;
+    poll.val1 = "3";
+    poll.startaddr = "100";
+    poll.addrperitem = "2";
+    poll.write = write;
+    poll.desc = QStringList{"first"};
+    w<QSpinBox>("spinBox")->setValue(4);
+
+    auto *tree = w<QTreeWidget>("treeWidget");
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *block = tree->topLevelItem(0);
+    QCOMPARE(block->text(0), QString("4"));
+    QVERIFY(block->isExpanded());
+    QStringList shown;
+    for (int i = 0; i < block->childCount(); ++i)
+        shown << block->child(i)->text(1);
+    QCOMPARE(shown, addresses);
+    QCOMPARE(values(block), shownValues);
+    QCOMPARE(block->child(0)->text(3), QString("first"));
+    QCOMPARE(block->child(0)->background(2).color(), valueColour);
+    QCOMPARE(block->child(0)->background(1).color(), QColor(235, 210, 210));
+}
+
+void TestPollEditor::coilValueTypedAsSevenStoresZero()
+{
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    QVERIFY(driver->connectTcp(slave.port(), true));
+    selectFunction(15);
+    w<QSpinBox>("numreg")->setValue(2);
+    auto *tree = w<QTreeWidget>("treeWidget");
+    QTreeWidgetItem *row = tree->topLevelItem(0)->child(1);
+    const QPoint at(tree->columnViewportPosition(2) + 5, tree->visualItemRect(row).center().y());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    auto *editor = tree->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "7");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(row->text(2), QString("0"));
+    QCOMPARE(PollStore[0].write, (QStringList{"0", "0"}));
 }
 
 QTEST_MAIN(TestPollEditor)
