@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QResizeEvent>
 #include <QSignalMapper>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -421,7 +423,10 @@ void MainWindow::TimeOut()
         pollTimer->stop();
         break;
     case PollSequencer::Action::Count:
-        ui->progressBar->setValue(sequencer.progress());
+        // Every 50 ticks is all the eye can follow; a repaint per tick cost
+        // far more than the polling itself.
+        if (sequencer.countdownMs % 50 == 0)
+            ui->progressBar->setValue(sequencer.progress());
         break;
     case PollSequencer::Action::Send: {
         pollTimer->stop();
@@ -471,14 +476,33 @@ void MainWindow::on_reset_clicked()
 void MainWindow::logSent(const QStringList &hexBytes)
 {
     if (messageLogOn)
-        ui->feedback->setPlainText(MessageLog::sentEntry(QTime::currentTime(), hexBytes)
-                                   + ui->feedback->toPlainText());
+        insertLogEntry(MessageLog::sentEntry(QTime::currentTime(), hexBytes), false);
     replies.clear();
 }
 
 void MainWindow::logEntry(const QString &entry)
 {
-    ui->feedback->setPlainText(MessageLog::withEntry(ui->feedback->toPlainText(), entry));
+    insertLogEntry(entry, true);
+}
+
+// Edits the document in place rather than setting its whole text again: the
+// lines that stay keep their layout, which makes each entry cheap. The result
+// is the text MessageLog::withEntry gives.
+void MainWindow::insertLogEntry(const QString &entry, bool trim)
+{
+    QTextDocument *document = ui->feedback->document();
+    const int oldLength = document->characterCount() - 1; // without the final separator
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(entry);
+    if (trim && oldLength > MessageLog::TrimLength) {
+        const int end = qMin(2 * MessageLog::TrimLength, document->characterCount() - 1);
+        cursor.setPosition(MessageLog::TrimLength);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
 }
 
 void MainWindow::on_displaycheck_toggled(bool checked)

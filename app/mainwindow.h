@@ -87,6 +87,7 @@ private:
     void reportPollError(const QString &text);
     void logSent(const QStringList &hexBytes);
     void logEntry(const QString &entry);
+    void insertLogEntry(const QString &entry, bool trim);
     void countFrame(QLabel *counter);
     void refreshNextLabel();
 
