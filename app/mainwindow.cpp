@@ -114,6 +114,9 @@ MainWindow::MainWindow(QWidget *parent)
     on_messagelogcheck_toggled(messageLogOn);
 
     ui->timeseight->hide();
+    // The log is edited in place; an undo history of every entry would grow
+    // without end in a read-only box.
+    ui->feedback->setUndoRedoEnabled(false);
     startupTimer->start();
 }
 
