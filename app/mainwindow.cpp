@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "resources/appresources.h"
+
 #include "app/framecounter.h"
 #include "data/datatypetable.h"
 #include "data/functiontable.h"
@@ -42,18 +44,11 @@ bool isWriteFunction(int function)
 
 } // namespace
 
-// The icon lives in a static library; pull its resource in explicitly. The
-// macro must be used outside any namespace.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    initResources();
+    initAppResources();
     ui->setupUi(this);
 
     fillPollDefaults();

@@ -1,6 +1,8 @@
 #include "storage/polls.h"
 #include "ui_polls.h"
 
+#include "resources/appresources.h"
+
 #include "app/pollstore.h"
 
 #include <QListWidgetItem>
@@ -19,19 +21,12 @@ int entryNumber(const QListWidgetItem *item)
 
 } // namespace
 
-// The icon lives in a static library; pull its resource in explicitly. The
-// macro must be used outside any namespace.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 polls::polls(QList<int> &workingSequence, QWidget *parent)
     : QDialog(parent)
     , workingSequence(&workingSequence)
     , ui(new Ui::polls)
 {
-    initResources();
+    initAppResources();
     ui->setupUi(this);
     // Every way of closing commits, which happens on destruction.
     setAttribute(Qt::WA_DeleteOnClose);

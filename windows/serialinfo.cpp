@@ -1,6 +1,8 @@
 #include "windows/serialinfo.h"
 #include "ui_serialinfo.h"
 
+#include "resources/appresources.h"
+
 #include "modbus/connectionsettings.h"
 #include "storage/settingsfile.h"
 
@@ -64,18 +66,11 @@ void selectText(QComboBox *box, const QString &text)
 
 } // namespace
 
-// The icon lives in a static library; pull its resource in explicitly. The
-// macro must be used outside any namespace.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 serialinfo::serialinfo(bool loadFirst, const QString &message, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::serialinfo)
 {
-    initResources();
+    initAppResources();
     ui->setupUi(this);
     ui->connectonce_2->hide();
     if (loadFirst)
