@@ -4,6 +4,7 @@
 #include "resources/appresources.h"
 
 #include "app/framecounter.h"
+#include "app/repaintlimiter.h"
 #include "data/datatypetable.h"
 #include "data/functiontable.h"
 #include "data/polleditor.h"
@@ -76,14 +77,30 @@ MainWindow::MainWindow(QWidget *parent)
     stopRequested = false;
 
     transport = new Transport(this);
+    new RepaintLimiter(this, 20); // 50 frames a second
+    // Precise timers: a coarse 1 ms tick may fire late, which would stretch
+    // both the countdown between polls and every reply wait.
     pollTimer = new QTimer(this);
     pollTimer->setInterval(1);
+    pollTimer->setTimerType(Qt::PreciseTimer);
     replyTimer = new QTimer(this);
     replyTimer->setInterval(1);
+    replyTimer->setTimerType(Qt::PreciseTimer);
     startupTimer = new QTimer(this);
     startupTimer->setInterval(200);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::TimeOut);
     connect(replyTimer, &QTimer::timeout, this, &MainWindow::CheckReadyRead);
+    // A reply is taken as soon as its bytes arrive instead of on the next
+    // tick; these checks count no tick, so the time-out stays 1500 ticks.
+    // Queued, so the next request is never sent from inside the socket's
+    // own signal.
+    connect(
+        transport, &Transport::bytesArrived, this,
+        [this] {
+            if (replyTimer->isActive())
+                collectReply(0);
+        },
+        Qt::QueuedConnection);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this,
             &MainWindow::onTreeWidgetItemDoubleClicked);
 
@@ -278,10 +295,15 @@ void MainWindow::expectReply(int function, int headerBytes, bool serial)
 
 void MainWindow::CheckReadyRead()
 {
+    collectReply(1);
+}
+
+void MainWindow::collectReply(int tickMs)
+{
     const bool serial = Connection.serialMode;
     const bool open = transport->replyChannelOpen(serial);
     const QByteArray incoming = open ? transport->readAvailable(serial) : QByteArray();
-    switch (replies.check(open, incoming, stopRequested)) {
+    switch (replies.check(open, incoming, stopRequested, tickMs)) {
     case ReplyCollector::Outcome::Waiting:
         break;
     case ReplyCollector::Outcome::Abandoned:

@@ -84,6 +84,7 @@ private:
     void sendTcpPoll(int number);
     void sendPoll(int number);
     void expectReply(int function, int headerBytes, bool serial);
+    void collectReply(int tickMs);
     void reportPollError(const QString &text);
     void logSent(const QStringList &hexBytes);
     void logEntry(const QString &entry);

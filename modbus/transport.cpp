@@ -42,6 +42,7 @@ bool Transport::connectPort(QString *text)
     // A port left from an earlier failed attempt is replaced, not piled up.
     delete serialPort;
     serialPort = new QSerialPort(this);
+    watch(serialPort);
     serialPort->setPortName(s.portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         *text = QStringLiteral("Couldn't connect to port ") + s.portName + QStringLiteral(" - ")
@@ -65,10 +66,16 @@ bool Transport::connectPort(QString *text)
     return true;
 }
 
+void Transport::watch(QIODevice *device)
+{
+    connect(device, &QIODevice::readyRead, this, &Transport::bytesArrived);
+}
+
 void Transport::connectTcp()
 {
     delete tcpSocket;
     tcpSocket = new QTcpSocket(this);
+    watch(tcpSocket);
     tcpSocket->connectToHost(Connection.ipAddress, quint16(Connection.tcpPort), QIODevice::ReadWrite,
                              QAbstractSocket::AnyIPProtocol);
 }
@@ -107,8 +114,10 @@ bool Transport::readySerial(const std::function<void(int)> &wait)
 
 bool Transport::readyTcp(const std::function<void(int)> &wait)
 {
-    if (!tcpSocket)
+    if (!tcpSocket) {
         tcpSocket = new QTcpSocket(this);
+        watch(tcpSocket);
+    }
     if (tcpSocket->state() == QAbstractSocket::ConnectedState)
         return true;
     // A connect still under way is waited for rather than restarted; a socket

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QIODevice;
 class QSerialPort;
 class QTcpSocket;
 
@@ -53,6 +54,11 @@ public:
     QTcpSocket *tcpSocket = nullptr;
     int serialOpen = 0;
 
+signals:
+    // Bytes arrived on the port or socket in use.
+    void bytesArrived();
+
 private:
     void connectTcp();
+    void watch(QIODevice *device);
 };

@@ -128,6 +128,10 @@ void TestReplyCollector::timesOut()
     int ticks = 0;
     Outcome outcome = Outcome::Waiting;
     while (outcome == Outcome::Waiting && ticks < 10000) {
+        // The checks made when the transport signals bytes count no tick:
+        // however many there are, the time-out stays at the same tick.
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(collector.check(channelOpen, QByteArray(), false, 0), Outcome::Waiting);
         outcome = collector.check(channelOpen, QByteArray(), false);
         ++ticks;
     }
