@@ -1,0 +1,70 @@
+#include "windows/folderpaths.h"
+
+#include <QtTest>
+
+class TestFolderPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void childPath_data();
+    void childPath();
+    void parts_data();
+    void parts();
+};
+
+// A typed name may reach into sub-folders but never out of its folder.
+void TestFolderPaths::childPath_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("plain") << "/home/u" << "polls" << "/home/u/polls";
+    QTest::newRow("trailing slash on folder") << "/home/u/" << "polls" << "/home/u/polls";
+    QTest::newRow("spaces and quotes") << "/home/u" << "my \"best\" 'polls'" << "/home/u/my \"best\" 'polls'";
+    QTest::newRow("non-ASCII") << "/home/u" << "Prüfstand Ø" << "/home/u/Prüfstand Ø";
+    QTest::newRow("sub-folders") << "/home/u" << "a/b/c" << "/home/u/a/b/c";
+    QTest::newRow("climbs back in") << "/home/u" << "a/../b" << "/home/u/b";
+    QTest::newRow("below the root") << "/" << "tmp" << "/tmp";
+    QTest::newRow("empty") << "/home/u" << "" << "";
+    QTest::newRow("dot") << "/home/u" << "." << "";
+    QTest::newRow("dot dot") << "/home/u" << ".." << "";
+    QTest::newRow("climbs out") << "/home/u" << "../v" << "";
+    QTest::newRow("climbs out deeper") << "/home/u" << "a/../../v" << "";
+    QTest::newRow("sibling with same prefix") << "/home/u" << "../u2" << "";
+    QTest::newRow("absolute") << "/home/u" << "/etc" << "";
+    QTest::newRow("no folder") << "" << "polls" << "";
+}
+
+void TestFolderPaths::childPath()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    QCOMPARE(FolderPaths::childPath(folder, name), path);
+}
+
+void TestFolderPaths::parts_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("parent");
+
+    QTest::newRow("nested") << "/home/u/logs" << "logs" << "/home/u";
+    QTest::newRow("below the root") << "/tmp" << "tmp" << "/";
+    QTest::newRow("root") << "/" << "" << "/";
+    QTest::newRow("no slash") << "logs" << "logs" << "";
+}
+
+void TestFolderPaths::parts()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, last);
+    QFETCH(QString, parent);
+    QCOMPARE(FolderPaths::lastPart(path), last);
+    QCOMPARE(FolderPaths::parentPart(path), parent);
+}
+
+QTEST_APPLESS_MAIN(TestFolderPaths)
+#include "tst_folderpaths.moc"

@@ -1,0 +1,54 @@
+#include "windows/dialogs.h"
+
+#include <QInputDialog>
+#include <QLineEdit>
+
+namespace Dialogs {
+
+namespace {
+Responder &responder()
+{
+    static Responder instance;
+    return instance;
+}
+} // namespace
+
+void setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+void warning(QWidget *parent, const QString &title, const QString &text)
+{
+    if (responder()) {
+        responder()({Request::Warning, title, text, QString(), QMessageBox::Ok, QMessageBox::NoButton});
+        return;
+    }
+    QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                     QMessageBox::StandardButtons buttons,
+                                     QMessageBox::StandardButton defaultButton)
+{
+    if (responder())
+        return responder()({Request::Question, title, text, QString(), buttons, defaultButton}).button;
+    return QMessageBox::question(parent, title, text, buttons, defaultButton);
+}
+
+bool getText(QWidget *parent, const QString &title, const QString &label, const QString &defaultText,
+             QString *text)
+{
+    bool ok = false;
+    if (responder()) {
+        const Answer answer = responder()(
+            {Request::Input, title, label, defaultText, QMessageBox::NoButton, QMessageBox::NoButton});
+        ok = answer.accepted;
+        *text = answer.text;
+    } else {
+        *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, defaultText, &ok);
+    }
+    return ok;
+}
+
+} // namespace Dialogs

@@ -1,0 +1,31 @@
+#include "windows/folderpaths.h"
+
+#include <QDir>
+
+namespace FolderPaths {
+
+QString childPath(const QString &folder, const QString &name)
+{
+    if (name.isEmpty() || folder.isEmpty() || QDir::isAbsolutePath(name))
+        return QString();
+    const QString base = QDir::cleanPath(folder);
+    const QString path = QDir::cleanPath(base + QLatin1Char('/') + name);
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    if (!path.startsWith(prefix) || path.size() == prefix.size())
+        return QString();
+    return path;
+}
+
+QString lastPart(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString parentPart(const QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    // A folder just below the root has the root as its parent, not "".
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+} // namespace FolderPaths
