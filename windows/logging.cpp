@@ -44,6 +44,9 @@ logging::logging(QWidget *parent)
     connect(folderMenu->addAction(QStringLiteral("Delete")), &QAction::triggered, this, &logging::DeleteFolder);
     // After the form's own connection, so the position is stored first.
     connect(ui->treeView, &QWidget::customContextMenuRequested, this, &logging::ShowMenu);
+    // When the folder vanishes under an open menu, the model makes a
+    // neighbour current; the menu goes rather than act on a folder not chosen.
+    connect(ui->treeView->selectionModel(), &QItemSelectionModel::currentChanged, folderMenu, &QMenu::hide);
 
     ui->treeView->header()->show();
     connect(folders, &QFileSystemModel::directoryLoaded, this, &logging::waitLoadResize);
