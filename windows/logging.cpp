@@ -39,9 +39,12 @@ logging::logging(QWidget *parent)
     ui->logpath->setText(Connection.logFolder);
 
     folderMenu = new QMenu(this);
-    connect(folderMenu->addAction(QStringLiteral("New Folder")), &QAction::triggered, this, &logging::NewFolder);
-    connect(folderMenu->addAction(QStringLiteral("Rename")), &QAction::triggered, this, &logging::RenameFolder);
-    connect(folderMenu->addAction(QStringLiteral("Delete")), &QAction::triggered, this, &logging::DeleteFolder);
+    connect(folderMenu->addAction(QStringLiteral("New Folder")), &QAction::triggered, this,
+            &logging::NewFolder);
+    connect(folderMenu->addAction(QStringLiteral("Rename")), &QAction::triggered, this,
+            &logging::RenameFolder);
+    connect(folderMenu->addAction(QStringLiteral("Delete")), &QAction::triggered, this,
+            &logging::DeleteFolder);
     // After the form's own connection, so the position is stored first.
     connect(ui->treeView, &QWidget::customContextMenuRequested, this, &logging::ShowMenu);
     // When the folder vanishes under an open menu, the model makes a
