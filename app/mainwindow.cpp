@@ -13,17 +13,19 @@
 #include "modbus/connectionsettings.h"
 #include "modbus/framing.h"
 #include "modbus/messagelog.h"
+#include "modbus/messagelogdocument.h"
 #include "modbus/transport.h"
+#include "storage/pollfilemenu.h"
 #include "storage/polls.h"
 #include "storage/settingsfile.h"
+#include "windows/dialogs.h"
+#include "windows/logging.h"
 #include "windows/serialinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QResizeEvent>
 #include <QSignalMapper>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -118,6 +120,17 @@ MainWindow::MainWindow(QWidget *parent)
     ui->progressBar->setMaximum(sequencer.pollIntervalMs);
 
     connect(ui->actionMenu, &QAction::triggered, this, &MainWindow::Settings_Clicked);
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::actionSave_clicked);
+    connect(ui->actionLoad, &QAction::triggered, this, &MainWindow::actionLoad_clicked);
+    connect(ui->actionLogging, &QAction::triggered, this, &MainWindow::actionLogging_clicked);
+    fileMenu = std::make_unique<PollFileMenu>(
+        this, chosenPath, lastPollFile,
+        std::array<QAction *, 5>{ui->actionRecent1, ui->actionRecent2, ui->actionRecent3, ui->actionRecent4,
+                                 ui->actionRecent5});
+    fileMenu->updateRecentMenu();
+    fileMenu->mapRecentActions(recentMapper);
+    connect(recentMapper, &QSignalMapper::mappedInt, this, &MainWindow::LoadRecentPoll);
+    fileMenu->updateRecentMenu();
 
     ui->treeWidget->header()->setVisible(true);
     connect(startupTimer, &QTimer::timeout, this, &MainWindow::abc);
@@ -146,6 +159,10 @@ MainWindow::~MainWindow()
         sequenceDialog->disconnect(this);
         delete sequenceDialog;
     }
+    // An open browser writes into chosenPath: it goes first.
+    fileMenu.reset();
+    for (const QPointer<QWidget> &window : loggingWindows)
+        delete window;
     // Widgets still signal while they are torn down after this body has run;
     // nothing of them may reach the slots of a window that is gone.
     for (QObject *child : findChildren<QObject *>())
@@ -191,15 +208,10 @@ void MainWindow::openConnectionDialog(bool loadFirst, const QString &message)
     auto *dialog = new serialinfo(loadFirst, message, nullptr);
     connectionDialog = dialog;
     dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
-    centre(dialog);
+    Dialogs::centreOver(dialog, this);
     dialog->show();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QObject::destroyed, this, &MainWindow::ConnectToPort);
-}
-
-void MainWindow::centre(QWidget *dialog) const
-{
-    dialog->move(x() + width() / 2 - dialog->width() / 2, y() + height() / 2 - dialog->height() / 2);
 }
 
 void MainWindow::abc()
@@ -354,12 +366,8 @@ void MainWindow::reportPollError(const QString &text)
     const QString time = QTime::currentTime().toString(Qt::TextDate);
     if (messageLogOn)
         logEntry(MessageLog::errorEntry(currentPoll, time, text));
-    if (Connection.loggingOn) {
-        const Poll *poll = pollNumber(currentPoll);
-        writeTextFile(MessageLog::reportFileName(Connection.logFolder, QDate::currentDate()),
-                      MessageLog::reportRecord(currentPoll, time, text, poll ? *poll : Poll(), Connection),
-                      true);
-    }
+    if (Connection.loggingOn)
+        MessageLog::appendReport(currentPoll, time, text);
     if (!Connection.connectOnce)
         transport->closeAfterError(serial);
     replyTimer->stop();
@@ -402,7 +410,7 @@ void MainWindow::on_sequencebutton_clicked()
     auto *dialog = new polls(workingSequence, nullptr);
     sequenceDialog = dialog;
     dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
-    centre(dialog);
+    Dialogs::centreOver(dialog, this);
     dialog->show();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QObject::destroyed, this, &MainWindow::Sequence_Destroyed);
@@ -496,33 +504,14 @@ void MainWindow::on_reset_clicked()
 void MainWindow::logSent(const QStringList &hexBytes)
 {
     if (messageLogOn)
-        insertLogEntry(MessageLog::sentEntry(QTime::currentTime(), hexBytes), false);
+        MessageLog::insertEntry(ui->feedback->document(), MessageLog::sentEntry(QTime::currentTime(), hexBytes),
+                                false);
     replies.clear();
 }
 
 void MainWindow::logEntry(const QString &entry)
 {
-    insertLogEntry(entry, true);
-}
-
-// Edits the document in place rather than setting its whole text again: the
-// lines that stay keep their layout, which makes each entry cheap. The result
-// is the text MessageLog::withEntry gives.
-void MainWindow::insertLogEntry(const QString &entry, bool trim)
-{
-    QTextDocument *document = ui->feedback->document();
-    const int oldLength = document->characterCount() - 1; // without the final separator
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(entry);
-    if (trim && oldLength > MessageLog::TrimLength) {
-        const int end = qMin(2 * MessageLog::TrimLength, document->characterCount() - 1);
-        cursor.setPosition(MessageLog::TrimLength);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    }
-    cursor.endEditBlock();
+    MessageLog::insertEntry(ui->feedback->document(), entry, true);
 }
 
 void MainWindow::on_displaycheck_toggled(bool checked)
@@ -618,4 +607,58 @@ void MainWindow::on_treeWidget_itemChanged(QTreeWidgetItem *item, int column)
 {
     if (pollTable)
         pollTable->storeEdit(item, column);
+}
+
+// Poll files and report logging
+
+void MainWindow::actionLoad_clicked()
+{
+    fileMenu->openBrowser(false, this, &MainWindow::on_LoadClose);
+}
+
+void MainWindow::actionSave_clicked()
+{
+    fileMenu->openBrowser(true, this, &MainWindow::on_SaveClose);
+}
+
+void MainWindow::on_LoadClose()
+{
+    QString error;
+    const PollFileMenu::Load load = fileMenu->load(&error);
+    if (load == PollFileMenu::Load::Nothing)
+        return;
+    if (load == PollFileMenu::Load::Loaded) {
+        // The loaded sequence is the one to run and edit, as after a start
+        // with this file.
+        workingSequence = Sequence;
+        if (displayOn && ui->sequencetoggle->isChecked())
+            pollTable->showSequence(workingSequence);
+        refreshNextLabel();
+    }
+    ui->spinBox->setValue(1);
+    pollEditor->loadPollEditor(ui->spinBox->value());
+    if (load == PollFileMenu::Load::Failed)
+        Dialogs::warning(this, QStringLiteral("File Error"), error);
+}
+
+void MainWindow::on_SaveClose()
+{
+    fileMenu->save();
+}
+
+void MainWindow::LoadRecentPoll(int index)
+{
+    if (fileMenu->chooseRecent(index))
+        on_LoadClose();
+}
+
+void MainWindow::actionLogging_clicked()
+{
+    auto *window = new logging(nullptr);
+    window->setWindowFlags(window->windowFlags() | Qt::WindowStaysOnTopHint);
+    Dialogs::centreOver(window, this);
+    window->show();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    loggingWindows.removeAll(nullptr);
+    loggingWindows << window;
 }

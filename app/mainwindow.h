@@ -23,6 +23,7 @@ class QResizeEvent;
 class QSignalMapper;
 class QTimer;
 class Transport;
+class PollFileMenu;
 class polls;
 class serialinfo;
 
@@ -76,10 +77,15 @@ private slots:
     void on_messagelogcheck_toggled(bool checked);
     void on_spinAddrPerItem_valueChanged(int arg1);
     void on_descEdit_editingFinished();
+    void actionLoad_clicked();
+    void on_LoadClose();
+    void actionSave_clicked();
+    void on_SaveClose();
+    void LoadRecentPoll(int index);
+    void actionLogging_clicked();
 
 private:
     void openConnectionDialog(bool loadFirst, const QString &message);
-    void centre(QWidget *dialog) const;
     void sendSerialPoll(int number);
     void sendTcpPoll(int number);
     void sendPoll(int number);
@@ -88,7 +94,6 @@ private:
     void reportPollError(const QString &text);
     void logSent(const QStringList &hexBytes);
     void logEntry(const QString &entry);
-    void insertLogEntry(const QString &entry, bool trim);
     void countFrame(QLabel *counter);
     void refreshNextLabel();
 
@@ -117,7 +122,11 @@ private:
     QSignalMapper *recentMapper = nullptr;
     QPointer<serialinfo> connectionDialog;
     QPointer<polls> sequenceDialog;
+    // The logging windows have no parent; they go with this window.
+    QList<QPointer<QWidget>> loggingWindows;
 
     QString chosenPath;
     QString lastPollFile;
+    // Opens browsers that write into chosenPath: declared after it.
+    std::unique_ptr<PollFileMenu> fileMenu;
 };

@@ -1,5 +1,7 @@
 #include "modbus/messagelog.h"
 
+#include "storage/settingsfile.h"
+
 namespace MessageLog {
 
 QString separator(int poll)
@@ -59,6 +61,13 @@ QString reportRecord(int pollNumber, const QString &timeText, const QString &err
 QString reportFileName(const QString &folder, const QDate &date)
 {
     return folder + QLatin1Char('/') + date.toString(Qt::TextDate) + QStringLiteral(".txt");
+}
+
+void appendReport(int pollNumber, const QString &timeText, const QString &error)
+{
+    const Poll *poll = ::pollNumber(pollNumber);
+    writeTextFile(reportFileName(Connection.logFolder, QDate::currentDate()),
+                  reportRecord(pollNumber, timeText, error, poll ? *poll : Poll(), Connection), true);
 }
 
 } // namespace MessageLog

@@ -31,6 +31,10 @@ QString withEntry(const QString &log, const QString &entry);
 // The four lines appended to the report file for one failed poll.
 QString reportRecord(int pollNumber, const QString &timeText, const QString &error, const Poll &poll,
                      const ConnectionSettings &connection);
+// Appends the record of a failed poll to the day's report file in the
+// logging folder; a file that cannot be written is skipped silently.
+void appendReport(int pollNumber, const QString &timeText, const QString &error);
+
 // The report file of a day: folder + "/" + the date as text ("Fri Dec 4 2026") + ".txt".
 QString reportFileName(const QString &folder, const QDate &date);
 

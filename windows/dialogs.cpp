@@ -2,6 +2,7 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QWidget>
 
 namespace Dialogs {
 
@@ -49,6 +50,12 @@ bool getText(QWidget *parent, const QString &title, const QString &label, const 
         *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, defaultText, &ok);
     }
     return ok;
+}
+
+void centreOver(QWidget *window, const QWidget *over)
+{
+    window->move(over->x() + over->width() / 2 - window->width() / 2,
+                 over->y() + over->height() / 2 - window->height() / 2);
 }
 
 } // namespace Dialogs

@@ -42,4 +42,7 @@ QMessageBox::StandardButton question(QWidget *parent, const QString &title, cons
 bool getText(QWidget *parent, const QString &title, const QString &label, const QString &defaultText,
              QString *text);
 
+// Places window centred over another, its size unchanged.
+void centreOver(QWidget *window, const QWidget *over);
+
 } // namespace Dialogs

@@ -8,9 +8,10 @@
 #include <QtTest>
 #include <QtWidgets>
 
-WindowDriver::WindowDriver()
+WindowDriver::WindowDriver(const QString &home)
+    : m_homePath(home.isEmpty() ? m_home.path() : home)
 {
-    qputenv("HOME", m_home.path().toLocal8Bit());
+    qputenv("HOME", QFile::encodeName(m_homePath));
     Connection = ConnectionSettings();
     m_window = std::make_unique<MainWindow>();
     m_window->show();

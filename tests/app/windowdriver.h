@@ -18,10 +18,12 @@ class serialinfo;
 class WindowDriver
 {
 public:
-    WindowDriver();
+    // A home folder of its own, or the given one (shared with another process).
+    explicit WindowDriver(const QString &home = QString());
     ~WindowDriver();
 
     MainWindow *window() const { return m_window.get(); }
+    QString home() const { return m_homePath; }
 
     // The connection dialog once it is open (nullptr after a time-out).
     serialinfo *waitForDialog(int timeoutMs = 5000) const;
@@ -43,6 +45,7 @@ public:
 
 private:
     QTemporaryDir m_home;
+    QString m_homePath;
     std::unique_ptr<MainWindow> m_window;
 };
 

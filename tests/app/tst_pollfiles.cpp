@@ -1,0 +1,358 @@
+#include "windowdriver.h"
+
+#include "app/pollstore.h"
+#include "storage/pollfile.h"
+#include "storage/settingsfile.h"
+#include "support/dialogscript.h"
+#include "support/slaveprocess.h"
+#include "windows/fileexplorer.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+const QStringList FreeSlots{"", "", "", "", ""};
+
+QAction *action(const WindowDriver &driver, const char *name)
+{
+    return driver.window()->findChild<QAction *>(QLatin1String(name));
+}
+
+QStringList recentTexts(const WindowDriver &driver)
+{
+    QStringList texts;
+    for (int i = 1; i <= 5; ++i)
+        texts << action(driver, qPrintable(QString("actionRecent%1").arg(i)))->text();
+    return texts;
+}
+
+fileexplorer *openBrowser(const WindowDriver &driver, const char *menuAction)
+{
+    action(driver, menuAction)->trigger();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *browser = qobject_cast<fileexplorer *>(w); browser && browser->isVisible())
+            return browser;
+    }
+    return nullptr;
+}
+
+// Opens the browser from the menu, types the name into its current folder and
+// confirms; true when the browser went away.
+bool choose(const WindowDriver &driver, const char *menuAction, const QString &name)
+{
+    fileexplorer *browser = openBrowser(driver, menuAction);
+    if (!browser)
+        return false;
+    QPointer<fileexplorer> guard(browser);
+    browser->findChild<QLineEdit *>("filename")->setText(name);
+    QTest::mouseClick(browser->findChild<QPushButton *>("saveload"), Qt::LeftButton);
+    return guard.isNull();
+}
+
+// Three polls of different kinds and a sequence that runs them out of order.
+void setUpPolls()
+{
+    fillPollDefaults();
+    PollStore[0].startaddr = "10";
+    PollStore[0].val1 = "3";
+    PollStore[1].function = "16";
+    PollStore[1].val2 = "5"; // Float32
+    PollStore[1].val3 = "1032";
+    PollStore[1].write = QStringList{"1.5", "-2.25"};
+    PollStore[1].val1 = "2";
+    PollStore[1].polldesc = "setpoints";
+    PollStore[2].function = "1";
+    PollStore[2].startaddr = "4";
+    PollStore[2].val1 = "12";
+    Sequence = {2, 1, 3};
+}
+
+// Runs the window's sequence at full speed until this many replies are valid.
+bool runSequence(const WindowDriver &driver, int replies)
+{
+    driver.widget<QDoubleSpinBox>("timebetweenpolls")->setValue(0);
+    driver.widget<QDoubleSpinBox>("repeatspin")->setValue(0);
+    driver.click("sequencetoggle");
+    driver.click("gobutton");
+    const bool done = pumpUntil([&] { return driver.count("numofvalid") >= replies; }, 10000);
+    driver.click("stopbutton");
+    return done && driver.count("numoferror") == 0;
+}
+
+QStringList frames(const SlaveProcess &slave, int count)
+{
+    QStringList hex;
+    for (const LoggedRequest &request : slave.requests().mid(0, count))
+        hex << request.bytes.toHex(' ');
+    return hex;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestPollFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void saveAndLoadBack();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void recentList();
+    void failedLoad_data();
+    void failedLoad();
+    void browserStartFolder();
+    void recentFileInNewProcess();
+};
+
+void TestPollFiles::init()
+{
+    fillPollDefaults();
+    Sequence.clear();
+    recentFiles = FreeSlots;
+}
+
+// A save writes the polls and the sequence, fills the first recent slot and
+// the settings file; a load through the browser brings them back.
+void TestPollFiles::saveAndLoadBack()
+{
+    DialogScript script;
+    setUpPolls();
+    WindowDriver driver;
+    const QString path = driver.home() + "/plant.xml";
+    QVERIFY(choose(driver, "actionSave", "plant"));
+    QVERIFY(QFileInfo::exists(path));
+    QCOMPARE(recentTexts(driver), (QStringList{path, "", "", "", ""}));
+    QVERIFY(readXmlFile(settingsFilePath()).contains("<recent1>" + path + "</recent1>"));
+
+    const auto saved = PollStore;
+    // Another file with another sequence: each load replaces the sequence
+    // the window runs, not only the stored one.
+    fillPollDefaults();
+    Sequence = {3};
+    savePollFile(driver.home() + "/other.xml");
+    driver.widget<QSpinBox>("spinBox")->setValue(2);
+    QVERIFY(choose(driver, "actionLoad", "other.xml"));
+    QCOMPARE(driver.text("nextpoll"), QString("NEXT:P3"));
+    QCOMPARE(driver.widget<QSpinBox>("spinBox")->value(), 1);
+
+    action(driver, "actionRecent2")->trigger();
+    QVERIFY(PollStore == saved);
+    QCOMPARE(Sequence, (QList<int>{2, 1, 3}));
+    QCOMPARE(driver.text("nextpoll"), QString("NEXT:P2"));
+    QCOMPARE(recentTexts(driver), (QStringList{path, driver.home() + "/other.xml", "", "", ""}));
+    QVERIFY(script.shown.isEmpty());
+}
+
+void TestPollFiles::cancelChangesNothing_data()
+{
+    QTest::addColumn<QString>("menuAction");
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("save, cancel") << "actionSave" << false;
+    QTest::newRow("load, cancel") << "actionLoad" << false;
+    QTest::newRow("save, window closed") << "actionSave" << true;
+    QTest::newRow("load, window closed") << "actionLoad" << true;
+}
+
+void TestPollFiles::cancelChangesNothing()
+{
+    QFETCH(QString, menuAction);
+    QFETCH(bool, closeWindow);
+    setUpPolls();
+    WindowDriver driver;
+    QFile other(driver.home() + "/other.xml");
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("<polls/>") > 0);
+    other.close();
+    const auto before = PollStore;
+    DialogScript script;
+    fileexplorer *browser = openBrowser(driver, qPrintable(menuAction));
+    QVERIFY(browser);
+    QPointer<fileexplorer> guard(browser);
+    browser->findChild<QLineEdit *>("filename")->setText("other.xml");
+    if (closeWindow)
+        browser->close();
+    else
+        QTest::mouseClick(browser->findChild<QPushButton *>("cancelbutton"), Qt::LeftButton);
+    QTRY_VERIFY(guard.isNull());
+    QVERIFY(PollStore == before);
+    QCOMPARE(Sequence, (QList<int>{2, 1, 3}));
+    QCOMPARE(recentTexts(driver), FreeSlots);
+    QVERIFY(!QFileInfo::exists(settingsFilePath()));
+    QCOMPARE(QDir(driver.home()).entryList(QDir::Files), QStringList{"other.xml"});
+    QVERIFY(script.shown.isEmpty());
+}
+
+// Same path twice, a sixth path, a middle entry loaded, a free slot chosen.
+void TestPollFiles::recentList()
+{
+    DialogScript script;
+    WindowDriver driver;
+    const QString home = driver.home() + "/";
+    for (const char *name : {"a", "b"})
+        QVERIFY(choose(driver, "actionSave", name));
+    script.button(QMessageBox::Save); // a.xml is there: overwrite it
+    QVERIFY(choose(driver, "actionSave", "a"));
+    QCOMPARE(script.titles(), QStringList{"Save: Are you sure you want \n to overwrite this file?"});
+    script.shown.clear();
+    QCOMPARE(recentTexts(driver), (QStringList{home + "a.xml", home + "b.xml", "", "", ""}));
+    // A free slot does nothing.
+    action(driver, "actionRecent4")->trigger();
+    QVERIFY(script.shown.isEmpty());
+    QCOMPARE(recentTexts(driver), (QStringList{home + "a.xml", home + "b.xml", "", "", ""}));
+
+    for (const char *name : {"c", "d", "e", "f"})
+        QVERIFY(choose(driver, "actionSave", name));
+    const QStringList six{home + "f.xml", home + "e.xml", home + "d.xml", home + "c.xml", home + "a.xml"};
+    QCOMPARE(recentTexts(driver), six);
+
+    PollStore[0].polldesc = "changed";
+    action(driver, "actionRecent3")->trigger();
+    QVERIFY(script.shown.isEmpty());
+    QCOMPARE(PollStore[0].polldesc, QString()); // d.xml was saved with the defaults
+    QCOMPARE(recentTexts(driver),
+             (QStringList{home + "d.xml", home + "f.xml", home + "e.xml", home + "c.xml", home + "a.xml"}));
+    // The list survives a restart through the settings file.
+    recentFiles = FreeSlots;
+    loadSettings();
+    QCOMPARE(recentFiles, recentTexts(driver));
+}
+
+// A failed load tells why, leaves the recent list, and the editor shows poll 1.
+void TestPollFiles::failedLoad_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<QString>("error");
+    QTest::newRow("file gone") << QByteArray() << "Couldn't Load File";
+    QTest::newRow("not a poll file") << QByteArray("<other><x/></other>") << "Invalid file";
+}
+
+void TestPollFiles::failedLoad()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    DialogScript script;
+    WindowDriver driver;
+    const QString path = driver.home() + "/broken.xml";
+    recentFiles = QStringList{"/elsewhere/x.xml", path, "", "", ""};
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    driver.widget<QSpinBox>("spinBox")->setValue(7);
+    action(driver, "actionRecent2")->trigger();
+    QCOMPARE(script.titles(), QStringList{"File Error: " + error});
+    QCOMPARE(script.shown.at(0).kind, Dialogs::Request::Warning);
+    QCOMPARE(recentFiles, (QStringList{"/elsewhere/x.xml", path, "", "", ""}));
+    QCOMPARE(driver.widget<QSpinBox>("spinBox")->value(), 1);
+    // The next browser starts at the file that failed.
+    fileexplorer *browser = openBrowser(driver, "actionSave");
+    QVERIFY(browser);
+    QCOMPARE(browser->findChild<QLineEdit *>("filename")->text(), QString("broken.xml"));
+    browser->close();
+}
+
+// After a load the browser starts at that file; after a save at the last
+// loaded one; after a cancel at the most recent file.
+void TestPollFiles::browserStartFolder()
+{
+    DialogScript script;
+    WindowDriver driver;
+    QVERIFY(QDir(driver.home()).mkpath("site one/sub"));
+    const QString loaded = driver.home() + "/site one/sub/loaded.xml";
+    savePollFile(loaded);
+    recentFiles = QStringList{loaded, "", "", "", ""};
+    action(driver, "actionRecent1")->trigger();
+    QVERIFY(script.shown.isEmpty());
+
+    const auto startOf = [&](const char *menuAction) {
+        fileexplorer *browser = openBrowser(driver, menuAction);
+        if (!browser)
+            return QStringList();
+        const QStringList start{browser->findChild<QLineEdit *>("directory")->text(),
+                                browser->findChild<QLineEdit *>("filename")->text()};
+        browser->close();
+        QTest::qWait(0);
+        return start;
+    };
+    const QString folder = driver.home() + "/site one/sub/";
+    QCOMPARE(startOf("actionSave"), (QStringList{folder, "loaded.xml"}));
+    QCOMPARE(startOf("actionLoad"), (QStringList{folder, ""}));
+
+    // A cancelled browser left chosenPath empty: the most recent file leads.
+    recentFiles = QStringList{driver.home() + "/recent.xml", "", "", "", ""};
+    QCOMPARE(startOf("actionSave"), (QStringList{driver.home() + "/", "recent.xml"}));
+}
+
+// A poll file saved through the browser and loaded back from "Recent Poll
+// Files" by a new process gives the same polls and sequence, and the same
+// frames on the wire.
+void TestPollFiles::recentFileInNewProcess()
+{
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    setUpPolls();
+    QTemporaryDir home; // shared with the second process
+    const QString savedPath = home.path() + "/run.xml";
+    QStringList firstRun;
+    {
+        WindowDriver driver(home.path());
+        QVERIFY(driver.connectTcp(slave.port(), true));
+        QVERIFY(choose(driver, "actionSave", "run.xml"));
+        QVERIFY(runSequence(driver, 6));
+        firstRun = frames(slave, 6);
+    }
+    const int before = slave.requests().size();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--load-recent-and-run", QString::number(slave.port()), home.path() + "/resaved.xml"});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitCode(), 0);
+
+    // A field never set comes back empty rather than null, so both sides
+    // compare as loaded and saved again.
+    QCOMPARE(loadPollFile(savedPath), QString());
+    savePollFile(home.path() + "/expected.xml");
+    QVERIFY(!fileBytes(home.path() + "/expected.xml").isEmpty());
+    QCOMPARE(fileBytes(home.path() + "/resaved.xml"), fileBytes(home.path() + "/expected.xml"));
+    QCOMPARE(frames(slave, before + 6).mid(before), firstRun);
+}
+
+// The second process of recentFileInNewProcess: a fresh window on the given
+// home loads the first recent file, resaves it and runs its sequence.
+static int loadRecentAndRun(quint16 port, const QString &resavePath)
+{
+    fillPollDefaults();
+    Sequence.clear();
+    WindowDriver driver(QFile::decodeName(qgetenv("HOME")));
+    if (!driver.connectTcp(port, true))
+        return 2;
+    action(driver, "actionRecent1")->trigger();
+    savePollFile(resavePath);
+    return runSequence(driver, 6) ? 0 : 3;
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--load-recent-and-run")
+        return loadRecentAndRun(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]));
+    TestPollFiles test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pollfiles.moc"
