@@ -110,6 +110,7 @@ private slots:
     void failedLoad();
     void browserStartFolder();
     void recentFileInNewProcess();
+    void windowsGoWithTheMainWindow();
 };
 
 void TestPollFiles::init()
@@ -329,6 +330,27 @@ void TestPollFiles::recentFileInNewProcess()
     QVERIFY(!fileBytes(home.path() + "/expected.xml").isEmpty());
     QCOMPARE(fileBytes(home.path() + "/resaved.xml"), fileBytes(home.path() + "/expected.xml"));
     QCOMPARE(frames(slave, before + 6).mid(before), firstRun);
+}
+
+// "Logging" opens a further window each time; they and an open browser,
+// which writes into the main window, go when it goes.
+void TestPollFiles::windowsGoWithTheMainWindow()
+{
+    auto driver = std::make_unique<WindowDriver>();
+    action(*driver, "actionLogging")->trigger();
+    action(*driver, "actionLogging")->trigger();
+    QList<QPointer<QWidget>> opened;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "logging" && w->isVisible())
+            opened << w;
+    }
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(opened.at(0)->windowFlags() & Qt::WindowStaysOnTopHint);
+    opened << openBrowser(*driver, "actionSave");
+    QVERIFY(opened.last());
+    driver.reset();
+    for (const QPointer<QWidget> &window : opened)
+        QVERIFY(window.isNull());
 }
 
 // The second process of recentFileInNewProcess: a fresh window on the given
