@@ -26,6 +26,8 @@ private slots:
     void menuBarPalette_data();
     void menuBarPalette();
     void labelsReadable();
+    void controlsTakeClicks_data();
+    void controlsTakeClicks();
     void startState();
     void freshPollStore();
     void reset_data();
@@ -444,6 +446,35 @@ void TestMainWindow::menuBarPalette()
         widget("menuBar")->palette().brush(QPalette::ColorGroup(group), QPalette::ColorRole(role));
     QCOMPARE(brush.style(), Qt::SolidPattern);
     QCOMPARE(brush.color(), colour);
+}
+
+// A control drawn over a group box must also lie above it: a disabled group
+// box on top swallows the clicks meant for the switch beneath.
+void TestMainWindow::controlsTakeClicks_data()
+{
+    QTest::addColumn<bool>("sequenceMode");
+    QTest::newRow("edit mode") << false;
+    QTest::newRow("sequence mode") << true;
+}
+
+void TestMainWindow::controlsTakeClicks()
+{
+    QFETCH(bool, sequenceMode);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    if (sequenceMode)
+        widget<QRadioButton>("sequencetoggle")->setChecked(true);
+    for (QWidget *control : m_window->findChildren<QWidget *>()) {
+        const bool input = qobject_cast<QAbstractButton *>(control) || qobject_cast<QAbstractSpinBox *>(control)
+                           || qobject_cast<QComboBox *>(control) || qobject_cast<QLineEdit *>(control);
+        if (!input || !control->isVisibleTo(m_window) || !control->isEnabled()
+            || qobject_cast<QAbstractSpinBox *>(control->parentWidget()))
+            continue;
+        const QPoint centre = control->mapTo(m_window, control->rect().center());
+        QWidget *hit = m_window->childAt(centre);
+        QVERIFY2(hit == control || control->isAncestorOf(hit),
+                 qPrintable(control->objectName() + " lies under " + (hit ? hit->objectName() : "nothing")));
+    }
 }
 
 // Every label's text fits in the part of it that no sibling covers. The
