@@ -34,6 +34,8 @@ logging::logging(QWidget *parent)
     // and the folder menu stays away until a folder is clicked.
     const QString start = Connection.logFolder.isEmpty() ? QDir::homePath() : Connection.logFolder;
     ui->treeView->setCurrentIndex(folders->index(start));
+    // Opened down to the chosen folder, so the user sees where the reports go.
+    ui->treeView->scrollTo(ui->treeView->currentIndex());
 
     ui->loggingcheck->setChecked(Connection.loggingOn);
     ui->logpath->setText(Connection.logFolder);
