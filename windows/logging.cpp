@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QTimer>
 
 logging::logging(QWidget *parent)
     : QWidget(parent)
@@ -34,8 +36,24 @@ logging::logging(QWidget *parent)
     // and the folder menu stays away until a folder is clicked.
     const QString start = Connection.logFolder.isEmpty() ? QDir::homePath() : Connection.logFolder;
     ui->treeView->setCurrentIndex(folders->index(start));
-    // Opened down to the chosen folder, so the user sees where the reports go.
-    ui->treeView->scrollTo(ui->treeView->currentIndex());
+    // Opened down to the chosen folder, so the user sees where the reports
+    // go. The model reads and sorts folders in the background, moving rows
+    // after the first scroll, so the tree follows the folder until the user
+    // clicks or scrolls it.
+    auto *follow = new QTimer(this);
+    follow->setSingleShot(true);
+    connect(follow, &QTimer::timeout, this, [this] {
+        if (followStart)
+            ui->treeView->scrollTo(ui->treeView->currentIndex());
+    });
+    const auto refollow = [follow] { follow->start(0); };
+    connect(folders, &QFileSystemModel::directoryLoaded, follow, refollow);
+    connect(folders, &QAbstractItemModel::rowsInserted, follow, refollow);
+    connect(folders, &QAbstractItemModel::layoutChanged, follow, refollow);
+    connect(ui->treeView->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { followStart = false; });
+    connect(ui->treeView, &QAbstractItemView::pressed, this, [this] { followStart = false; });
+    refollow();
 
     ui->loggingcheck->setChecked(Connection.loggingOn);
     ui->logpath->setText(Connection.logFolder);

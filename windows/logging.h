@@ -49,4 +49,5 @@ private:
     QFileSystemModel *folders = nullptr;
     QMenu *folderMenu = nullptr;
     QPoint menuPosition;
+    bool followStart = true;
 };
