@@ -67,6 +67,10 @@ Misbehaviour:
   --close           close the connection on each request without carrying
                     it out (TCP only)
   --extra N         append N zero bytes to each reply
+  --chaos PERCENT   misbehave on about PERCENT % of the requests, each time
+                    in one way picked at random: late (0.1 to 2.5 s), in 2 to
+                    4 pieces, silent, garbage, closed (TCP only) or 1 to 8
+                    extra bytes
 
 Prints "ready tcp PORT" or "ready rtu DEVICE" once it serves. Ends cleanly on
 SIGTERM or SIGINT.
@@ -99,6 +103,16 @@ struct Options
     bool garbage = false;
     bool close = false;
     int extra = 0;
+    int chaosPercent = 0;
+};
+
+// How one request is answered: as the options say, or with one fault drawn
+// for it.
+struct Behaviour
+{
+    int delayMs, split, splitGapMs;
+    bool silent, garbage, close;
+    int extra;
 };
 
 int stopPipe[2] = {-1, -1};
@@ -143,7 +157,8 @@ Options parseOptions(int argc, char **argv)
         static const char *const withValue[] = {"--tcp",   "--rtu",       "--baud", "--parity",  "--data",
                                                 "--stop",  "--slave",     "--size", "--holding", "--input",
                                                 "--coils", "--discrete",  "--log",  "--dump",    "--delay",
-                                                "--split", "--split-gap", "--extra"};
+                                                "--split", "--split-gap", "--extra",
+                                                "--chaos"};
         if (std::find(std::begin(withValue), std::end(withValue), arg) == std::end(withValue))
             die("unknown option " + arg + " (see --help)");
         if (i + 1 >= argc)
@@ -181,6 +196,8 @@ Options parseOptions(int argc, char **argv)
             o.split = toInt(value, 1, 260, "piece count");
         } else if (arg == "--split-gap") {
             o.splitGapMs = toInt(value, 0, 600000, "split gap");
+        } else if (arg == "--chaos") {
+            o.chaosPercent = toInt(value, 0, 100, "chaos percentage");
         } else {
             o.extra = toInt(value, 0, 100000, "extra byte count");
         }
@@ -340,10 +357,11 @@ public:
             if (length == 0)
                 continue; // RTU: another slave's frame
             logRequest(log, req, length);
-            if (o.close)
+            const Behaviour b = behaviour();
+            if (b.close)
                 return false;
             const std::vector<uint8_t> reply = carryOut(req, length);
-            if (!o.silent && !send(fd, reply))
+            if (!b.silent && !send(fd, reply, b))
                 return false;
         }
     }
@@ -374,25 +392,42 @@ private:
         return reply;
     }
 
-    bool send(int fd, const std::vector<uint8_t> &normal)
+    Behaviour behaviour()
+    {
+        Behaviour b{o.delayMs, o.split, o.splitGapMs, o.silent, o.garbage, o.close, o.extra};
+        if (o.chaosPercent == 0 || std::uniform_int_distribution<int>(1, 100)(random) > o.chaosPercent)
+            return b;
+        const auto pick = [this](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+        switch (pick(0, o.tcp ? 5 : 4)) {
+        case 0: b.delayMs = pick(100, 2500); break;
+        case 1: b.split = pick(2, 4); break;
+        case 2: b.silent = true; break;
+        case 3: b.garbage = true; break;
+        case 4: b.extra = pick(1, 8); break;
+        default: b.close = true; break;
+        }
+        return b;
+    }
+
+    bool send(int fd, const std::vector<uint8_t> &normal, const Behaviour &b)
     {
         if (normal.empty())
             return true; // a broadcast
-        std::vector<uint8_t> reply(normal.size() + static_cast<std::size_t>(o.extra), 0);
+        std::vector<uint8_t> reply(normal.size() + static_cast<std::size_t>(b.extra), 0);
         std::copy(normal.begin(), normal.end(), reply.begin());
-        if (o.garbage) {
+        if (b.garbage) {
             std::uniform_int_distribution<int> byte(0, 255);
             for (std::size_t i = 0; i < normal.size(); ++i)
                 reply[i] = static_cast<uint8_t>(byte(random));
             if (std::equal(normal.begin(), normal.end(), reply.begin()))
                 reply[0] ^= 0xFF;
         }
-        if (o.delayMs > 0 && waitFor(-1, o.delayMs) < 0)
+        if (b.delayMs > 0 && waitFor(-1, b.delayMs) < 0)
             return true;
-        const std::size_t pieces = std::min<std::size_t>(static_cast<std::size_t>(o.split), reply.size());
+        const std::size_t pieces = std::min<std::size_t>(static_cast<std::size_t>(b.split), reply.size());
         for (std::size_t p = 0; p < pieces; ++p) {
             const std::size_t from = p * reply.size() / pieces, to = (p + 1) * reply.size() / pieces;
-            if (p > 0 && waitFor(-1, o.splitGapMs) < 0)
+            if (p > 0 && waitFor(-1, b.splitGapMs) < 0)
                 return true;
             if (!writeAll(fd, reply.data() + from, to - from))
                 return false;
