@@ -32,7 +32,7 @@ void TestMessageLogDocument::matchesTheTextRules()
     QRandomGenerator random(seed);
     QTextDocument document;
     QString expected;
-    for (int step = 0; step < 1500; ++step) {
+    for (int step = 0; step < 400; ++step) {
         const int length = random.bounded(1, maxEntry);
         QString entry;
         for (int i = 0; i < length; ++i)
