@@ -144,6 +144,59 @@ bool connectTcp(quint16 port, bool connectOnce)
            && status.endsWith(connectOnce ? QStringLiteral(" Connected") : QStringLiteral(" Ready"));
 }
 
+// Answers the start-up connection dialog with serial settings for a pty (it
+// lists no ptys, and a pty refuses parity) and closes it.
+bool connectSerial(const QString &device)
+{
+    if (!runUntil([] { return openDialog() != nullptr; }, 5000))
+        return false;
+    QPointer<serialinfo> dialog(openDialog());
+    Connection.serialMode = true;
+    Connection.portName = device;
+    Connection.baudRate = 19200;
+    Connection.dataBits = 8;
+    Connection.parity = 0;
+    Connection.stopBits = 1;
+    Connection.flowControl = 0;
+    Connection.connectOnce = true;
+    dialog->close();
+    const QString status = QStringLiteral("Connected to ") + device;
+    return runUntil([&] { return dialog.isNull() && window->findChild<QLabel *>("footer2")->text() == status; },
+                    5000);
+}
+
+// Eight polls, one of each function, with several data types, run in turn.
+void mixedPolls()
+{
+    fillPollDefaults();
+    const struct
+    {
+        const char *function, *start, *count, *type, *order;
+        QStringList write;
+    } polls[] = {
+        {"3", "1", "4", "0", "10", {}},
+        {"4", "10", "2", "3", "3210", {}},
+        {"1", "1", "20", "0", "10", {}},
+        {"2", "1", "16", "0", "10", {}},
+        {"6", "100", "1", "0", "10", {"1234"}},
+        {"16", "200", "2", "3", "1032", {"1.5", "-2.25"}},
+        {"5", "50", "1", "0", "10", {"1"}},
+        {"15", "60", "10", "0", "10", {"1", "0", "1", "1", "0", "0", "1", "0", "1", "1"}},
+    };
+    Sequence.clear();
+    for (int i = 0; i < 8; ++i) {
+        Poll &poll = PollStore[size_t(i)];
+        poll.function = polls[i].function;
+        poll.startaddr = polls[i].start;
+        poll.val1 = polls[i].count;
+        poll.val2 = polls[i].type;
+        poll.val3 = polls[i].order;
+        if (!polls[i].write.isEmpty())
+            poll.write = polls[i].write;
+        Sequence << i + 1;
+    }
+}
+
 void startSequence(double pollTime)
 {
     window->findChild<QAbstractButton *>(QStringLiteral("sequencetoggle"))->click();
@@ -214,9 +267,10 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Modes: rate (Poll Time 0 for --seconds), cpu (Poll Time --poll-time, or --idle: "
-        "connected, no sequence), memory (resident size at --early and --polls valid polls)."));
+        "connected, no sequence), memory (resident size at --early and --polls valid polls), "
+        "soak (eight mixed polls at --poll-time for --seconds, report file on, over TCP or --serial)."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("rate, cpu or memory"));
+    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("rate, cpu, memory or soak"));
     const struct
     {
         const char *name, *help, *value, *byDefault;
@@ -231,6 +285,8 @@ int main(int argc, char **argv)
         {"polls", "memory: last size after this many valid polls", "n", "100000"},
         {"hide", "to compare: any of log (message log off), table (off), progress (bar hidden)", "list", ""},
         {"paints", "count paint events per widget", nullptr, nullptr},
+        {"serial", "soak: the serial device (a pty) instead of --port", "device", ""},
+        {"report-folder", "soak: the folder of the report file", "dir", ""},
     };
     for (const auto &o : options) {
         parser.addOption(o.value ? QCommandLineOption(o.name, o.help, o.value, o.byDefault)
@@ -241,11 +297,15 @@ int main(int argc, char **argv)
     const quint16 port = quint16(parser.value("port").toUInt());
     const int measureMs = int(parser.value("seconds").toDouble() * 1000);
     const int warmupMs = int(parser.value("warmup").toDouble() * 1000);
-    if (port == 0 || (mode != "rate" && mode != "cpu" && mode != "memory"))
+    const QString device = parser.value("serial");
+    if ((port == 0 && device.isEmpty()) || (mode != "rate" && mode != "cpu" && mode != "memory" && mode != "soak")
+        || (mode == "soak" && parser.value("report-folder").isEmpty()))
         parser.showHelp(2);
 
     // The window copies the stored sequence when it is made.
     Sequence = {1, 2};
+    if (mode == "soak")
+        mixedPolls();
     Connection = ConnectionSettings();
     wallClock.start();
     auto owned = std::make_unique<MainWindow>();
@@ -253,7 +313,7 @@ int main(int argc, char **argv)
     window->show();
     if (!runUntil([] { return window->windowHandle() && window->windowHandle()->isExposed(); }, 5000))
         return fail("the window was never shown");
-    if (!connectTcp(port, !parser.isSet("per-poll")))
+    if (device.isEmpty() ? !connectTcp(port, !parser.isSet("per-poll")) : !connectSerial(device))
         return fail("the connection dialog did not connect");
     if (!checked("messagelogcheck") || !checked("displaycheck"))
         return fail("message log or table is off");
@@ -272,7 +332,24 @@ int main(int argc, char **argv)
     if (parser.isSet("paints"))
         app.installEventFilter(&paints);
 
-    if (mode != "memory") {
+    if (mode == "soak") {
+        Connection.loggingOn = true;
+        Connection.logFolder = parser.value("report-folder");
+        startSequence(parser.value("poll-time").toDouble());
+        const Sample a = sampleAfter(warmupMs);
+        const qint64 rssStart = rssKb();
+        const Sample b = sampleAfter(measureMs);
+        const qint64 rssEnd = rssKb();
+        window->findChild<QAbstractButton *>(QStringLiteral("stopbutton"))->click();
+        // STOP drops an awaited reply without counting it; let a late one land.
+        sampleAfter(2000);
+        const qint64 polls = counter("numofpolls");
+        std::printf("seconds=%.0f polls=%lld valid=%lld errors=%lld outstanding=%lld rss_kb_start=%lld "
+                    "rss_kb_end=%lld per_s=%.1f\n",
+                    double(b.wallNs - a.wallNs) / 1e9, polls, counter("numofvalid"), counter("numoferror"),
+                    polls - counter("numofvalid") - counter("numoferror"), rssStart, rssEnd,
+                    double(b.valid + b.errors - a.valid - a.errors) / (double(b.wallNs - a.wallNs) / 1e9));
+    } else if (mode != "memory") {
         if (mode == "rate")
             startSequence(0);
         else if (!parser.isSet("idle"))

@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # libmodbus builds the test slave in tools/, which the normal build includes;
 # the tests also need socat (pty pairs) and the pymodbus slave's packages.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config)
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio)
+TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio xvfb x11-utils)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch with warnings as errors and
 # runs the whole test suite headless, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and last a two-minute soak of the real window
+# against a misbehaving slave under Xvfb.
 set -Eeuo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -28,4 +29,6 @@ build_and_test() {
 
 build_and_test "$ROOT/build-tests" "tests"
 build_and_test "$ROOT/build-sanitize" "tests under AddressSanitizer and UBSan" -DPOLLWRIGHT_SANITIZE=ON
-echo "All tests passed, plain and under the sanitizers."
+echo "== soak: 90 s over TCP, 30 s over RTU"
+bash "$ROOT/bench/soak.sh" "$ROOT/build-tests" 90 30 || fail "the soak found counters or report records that do not add up"
+echo "All tests passed, plain and under the sanitizers, and the soak held."
