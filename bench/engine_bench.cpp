@@ -171,17 +171,17 @@ void mixedPolls()
     fillPollDefaults();
     const struct
     {
-        const char *function, *start, *count, *type, *order;
+        const char *function, *start, *count, *type, *order, *addressesPerItem;
         QStringList write;
     } polls[] = {
-        {"3", "1", "4", "0", "10", {}},
-        {"4", "10", "2", "3", "3210", {}},
-        {"1", "1", "20", "0", "10", {}},
-        {"2", "1", "16", "0", "10", {}},
-        {"6", "100", "1", "0", "10", {"1234"}},
-        {"16", "200", "2", "3", "1032", {"1.5", "-2.25"}},
-        {"5", "50", "1", "0", "10", {"1"}},
-        {"15", "60", "10", "0", "10", {"1", "0", "1", "1", "0", "0", "1", "0", "1", "1"}},
+        {"3", "1", "4", "0", "10", "1", {}},
+        {"4", "10", "2", "3", "3210", "2", {}},
+        {"1", "1", "20", "0", "10", "1", {}},
+        {"2", "1", "16", "0", "10", "1", {}},
+        {"6", "100", "1", "0", "10", "1", {"1234"}},
+        {"16", "200", "2", "3", "1032", "2", {"1.5", "-2.25"}},
+        {"5", "50", "1", "0", "10", "1", {"1"}},
+        {"15", "60", "10", "0", "10", "1", {"1", "0", "1", "1", "0", "0", "1", "0", "1", "1"}},
     };
     Sequence.clear();
     for (int i = 0; i < 8; ++i) {
@@ -191,6 +191,7 @@ void mixedPolls()
         poll.val1 = polls[i].count;
         poll.val2 = polls[i].type;
         poll.val3 = polls[i].order;
+        poll.addrperitem = polls[i].addressesPerItem;
         if (!polls[i].write.isEmpty())
             poll.write = polls[i].write;
         Sequence << i + 1;
@@ -310,6 +311,9 @@ int main(int argc, char **argv)
     wallClock.start();
     auto owned = std::make_unique<MainWindow>();
     window = owned.get();
+    // The window gives every poll its defaults when it is made.
+    if (mode == "soak")
+        mixedPolls();
     window->show();
     if (!runUntil([] { return window->windowHandle() && window->windowHandle()->isExposed(); }, 5000))
         return fail("the window was never shown");

@@ -54,10 +54,17 @@ bool choose(const WindowDriver &driver, const char *menuAction, const QString &n
 void setUpPolls()
 {
     fillPollDefaults();
+    // Type and order set as the editor would show them, so that showing a
+    // poll changes nothing in it.
+    for (int i = 0; i < 3; ++i) {
+        PollStore[size_t(i)].val2 = "0";
+        PollStore[size_t(i)].val3 = "10";
+    }
     PollStore[0].startaddr = "10";
     PollStore[0].val1 = "3";
     PollStore[1].function = "16";
-    PollStore[1].val2 = "5"; // Float32
+    PollStore[1].val2 = "3"; // Float32, two registers each
+    PollStore[1].addrperitem = "2";
     PollStore[1].val3 = "1032";
     PollStore[1].write = QStringList{"1.5", "-2.25"};
     PollStore[1].val1 = "2";
@@ -103,6 +110,7 @@ class TestPollFiles : public QObject
 private slots:
     void init();
     void saveAndLoadBack();
+    void saveIntoNewFolder();
     void cancelChangesNothing_data();
     void cancelChangesNothing();
     void recentList();
@@ -127,6 +135,7 @@ void TestPollFiles::saveAndLoadBack()
     DialogScript script;
     setUpPolls();
     WindowDriver driver;
+    setUpPolls(); // the window gave every poll its defaults
     const QString path = driver.home() + "/plant.xml";
     QVERIFY(choose(driver, "actionSave", "plant"));
     QVERIFY(QFileInfo::exists(path));
@@ -152,6 +161,38 @@ void TestPollFiles::saveAndLoadBack()
     QVERIFY(script.shown.isEmpty());
 }
 
+// A folder made in the browser's menu, chosen, and saved into.
+void TestPollFiles::saveIntoNewFolder()
+{
+    DialogScript script;
+    setUpPolls();
+    WindowDriver driver;
+    setUpPolls();
+    fileexplorer *browser = openBrowser(driver, "actionSave");
+    QVERIFY(browser);
+    QPointer<fileexplorer> guard(browser);
+    auto *tree = browser->findChild<QTreeView *>("treeView");
+    auto *folders = qobject_cast<QFileSystemModel *>(tree->model());
+    QVERIFY(folders);
+    QTRY_COMPARE(folders->filePath(tree->currentIndex()), driver.home());
+    script.text("line 2");
+    QVERIFY(QMetaObject::invokeMethod(browser, "NewFolder"));
+    const QString folder = driver.home() + "/line 2";
+    QTRY_VERIFY(folders->index(folder).isValid());
+    tree->setCurrentIndex(folders->index(folder));
+    QVERIFY(QMetaObject::invokeMethod(browser, "on_treeView_clicked", Q_ARG(QModelIndex, tree->currentIndex())));
+    QCOMPARE(browser->findChild<QLineEdit *>("directory")->text(), folder + "/");
+    browser->findChild<QLineEdit *>("filename")->setText("pumps");
+    QTest::mouseClick(browser->findChild<QPushButton *>("saveload"), Qt::LeftButton);
+    QVERIFY(guard.isNull());
+
+    QCOMPARE(script.titles(), QStringList{"Create New Folder: Folder Name:"});
+    fillPollDefaults();
+    QCOMPARE(loadPollFile(folder + "/pumps.xml"), QString());
+    QCOMPARE(PollStore[1].polldesc, QString("setpoints"));
+    QCOMPARE(recentTexts(driver).first(), folder + "/pumps.xml");
+}
+
 void TestPollFiles::cancelChangesNothing_data()
 {
     QTest::addColumn<QString>("menuAction");
@@ -168,6 +209,7 @@ void TestPollFiles::cancelChangesNothing()
     QFETCH(bool, closeWindow);
     setUpPolls();
     WindowDriver driver;
+    setUpPolls();
     QFile other(driver.home() + "/other.xml");
     QVERIFY(other.open(QIODevice::WriteOnly) && other.write("<polls/>") > 0);
     other.close();
@@ -305,6 +347,7 @@ void TestPollFiles::recentFileInNewProcess()
     QStringList firstRun;
     {
         WindowDriver driver(home.path());
+        setUpPolls();
         QVERIFY(driver.connectTcp(slave.port(), true));
         QVERIFY(choose(driver, "actionSave", "run.xml"));
         QVERIFY(runSequence(driver, 6));
