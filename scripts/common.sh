@@ -5,9 +5,11 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building needs, and what the tests need on top of it.
 # libmodbus builds the test slave in tools/, which the normal build includes;
-# the tests also need socat (pty pairs) and the pymodbus slave's packages.
+# the tests also need socat (pty pairs), the pymodbus slave's packages,
+# desktop-file-validate for the installed desktop entry, and Xvfb for the soak.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config)
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio xvfb x11-utils)
+TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
+    xvfb x11-utils)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2

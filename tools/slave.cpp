@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -57,6 +58,23 @@ Files:
                     frames libmodbus drops (bad CRC, other slave) are not logged
   --dump FILE       the four tables, rewritten atomically at start-up and
                     after every write (functions 5, 6, 15, 16 and 23)
+
+Demo (values that move, for trying the program out):
+  --demo            while serving, the slave keeps these up to date on every
+                    request (the rest of the tables as above; needs --size 18
+                    or more):
+                    holding 1      requests so far, this one included, uInt16
+                                   (wraps)
+                    holding 2-3    sine wave, amplitude 100, period 10 s,
+                                   Float32, byte order 3210 (high word first)
+                    holding 4-5    unix time in seconds, uInt32, byte order
+                                   1032 (low word first)
+                    holding 10-17  the text "Pollwright demo", String with
+                                   8 addresses per item (first character in
+                                   the high byte, zero padded)
+                    coils 1-8      a running light: coil 1 + (unix time in
+                                   seconds % 8) is on, the others off
+                    Addresses are as they travel in the request.
 
 Misbehaviour:
   --delay MS        answer MS milliseconds late
@@ -104,6 +122,7 @@ struct Options
     bool close = false;
     int extra = 0;
     int chaosPercent = 0;
+    bool demo = false;
 };
 
 // How one request is answered: as the options say, or with one fault drawn
@@ -114,6 +133,15 @@ struct Behaviour
     bool silent, garbage, close;
     int extra;
 };
+
+// The demo values (see the usage text): where they live and how they move.
+constexpr int demoCounter = 1, demoSine = 2, demoClock = 4, demoText = 10, demoFirstCoil = 1;
+constexpr int demoTableSize = 18;
+constexpr double demoAmplitude = 100.0;
+constexpr long long demoPeriodMs = 10000;
+const char demoTextValue[] = "Pollwright demo";
+static_assert(sizeof demoTextValue == 2 * (demoTableSize - demoText), "the text fills holding 10-17");
+constexpr double pi = 3.14159265358979323846;
 
 int stopPipe[2] = {-1, -1};
 
@@ -148,6 +176,10 @@ Options parseOptions(int argc, char **argv)
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             std::exit(0);
+        }
+        if (arg == "--demo") {
+            o.demo = true;
+            continue;
         }
         const bool flag = arg == "--silent" || arg == "--garbage" || arg == "--close";
         if (flag) {
@@ -206,7 +238,40 @@ Options parseOptions(int argc, char **argv)
         die("give exactly one of --tcp PORT and --rtu DEVICE (see --help)");
     if (o.close && !o.tcp)
         die("--close needs --tcp");
+    if (o.demo && o.size < demoTableSize)
+        die("--demo needs --size " + std::to_string(demoTableSize) + " or more");
     return o;
+}
+
+// Computed from the wall clock at each request, so the values move without a
+// thread of their own and a client can check them against its own clock.
+void updateDemo(modbus_mapping_t *map, uint16_t requests)
+{
+    const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+    const auto seconds = static_cast<uint32_t>(ms / 1000);
+    uint16_t *reg = map->tab_registers;
+
+    reg[demoCounter] = requests;
+
+    const double phase = 2 * pi * static_cast<double>(ms % demoPeriodMs) / demoPeriodMs;
+    const auto sine = static_cast<float>(demoAmplitude * std::sin(phase));
+    uint32_t bits;
+    std::memcpy(&bits, &sine, sizeof bits);
+    reg[demoSine] = static_cast<uint16_t>(bits >> 16);
+    reg[demoSine + 1] = static_cast<uint16_t>(bits & 0xFFFF);
+
+    reg[demoClock] = static_cast<uint16_t>(seconds & 0xFFFF);
+    reg[demoClock + 1] = static_cast<uint16_t>(seconds >> 16);
+
+    // The terminating zero pads the last register.
+    for (std::size_t k = 0; 2 * k < sizeof demoTextValue; ++k)
+        reg[demoText + k] = static_cast<uint16_t>(static_cast<uint8_t>(demoTextValue[2 * k]) << 8
+                                                  | static_cast<uint8_t>(demoTextValue[2 * k + 1]));
+
+    for (int i = 0; i < 8; ++i)
+        map->tab_bits[demoFirstCoil + i] = static_cast<uint32_t>(i) == seconds % 8;
 }
 
 // Known contents first, then the overrides in the order given.
@@ -357,6 +422,8 @@ public:
             if (length == 0)
                 continue; // RTU: another slave's frame
             logRequest(log, req, length);
+            if (o.demo)
+                updateDemo(map, ++demoRequests);
             const Behaviour b = behaviour();
             if (b.close)
                 return false;
@@ -441,6 +508,7 @@ private:
     FILE *log;
     std::mt19937 random;
     int pair[2] = {-1, -1};
+    uint16_t demoRequests = 0;
 };
 
 void announce(const std::string &line)
@@ -504,6 +572,8 @@ int main(int argc, char **argv)
     if (!map)
         die(std::string("cannot allocate the tables: ") + modbus_strerror(errno));
     fillTables(map, o);
+    if (o.demo)
+        updateDemo(map, 0);
 
     FILE *log = nullptr;
     if (!o.logPath.empty() && !(log = std::fopen(o.logPath.c_str(), "w")))

@@ -302,6 +302,7 @@ void TestSlaveTool::rejectsBadArguments_data()
     QTest::newRow("unknown") << QStringList{"--bogus"} << "unknown option --bogus";
     QTest::newRow("two transports") << QStringList{"--rtu", "/dev/null"} << "exactly one";
     QTest::newRow("no value") << QStringList{"--delay"} << "--delay needs a value";
+    QTest::newRow("demo table too small") << QStringList{"--demo", "--size", "17"} << "--demo needs --size 18";
 }
 
 void TestSlaveTool::rejectsBadArguments()
