@@ -3,6 +3,7 @@
 #include "app/pollstore.h"
 #include "storage/pollfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -57,6 +58,32 @@ void loadPolls(benchmark::State &state)
     state.counters["file_bytes"] = double(QFileInfo(path).size());
 }
 BENCHMARK(loadPolls)->Name("load 99 x 2000 values")->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The anchor: the same bytes written and read back with QFile and nothing
+// else, so the figures above show what the XML costs on top of the disk.
+void rawFile(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/largest.xml";
+    fillLargest();
+    savePollFile(path);
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        return state.SkipWithError("the file was not written");
+    const QByteArray bytes = source.readAll();
+    const QString copy = dir.path() + "/copy.xml";
+    for (auto _ : state) {
+        QFile out(copy);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            state.SkipWithError("the copy was not written");
+        out.close();
+        QFile in(copy);
+        if (!in.open(QIODevice::ReadOnly) || in.readAll().size() != bytes.size())
+            state.SkipWithError("the copy was not read");
+    }
+    state.counters["file_bytes"] = double(bytes.size());
+}
+BENCHMARK(rawFile)->Name("anchor: QFile write + read of the same bytes")->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 } // namespace
 
