@@ -1,5 +1,6 @@
 #include "app/pollstore.h"
 #include "storage/polls.h"
+#include "support/formcheck.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -49,8 +50,6 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void form_data();
-    void form();
     void window();
     void openClose_data();
     void openClose();
@@ -88,10 +87,7 @@ private:
     template<typename T = QWidget>
     T *widget(const char *name) const
     {
-        T *found = dialog->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qWarning("no %s named %s", T::staticMetaObject.className(), name);
-        return found;
+        return namedChild<T>(dialog, name);
     }
     QListWidget *sequence() const { return widget<QListWidget>("sequence"); }
     void typePollNumber(int number)
@@ -204,74 +200,35 @@ void TestPolls::cleanupTestCase()
     QDir::setCurrent(startDir);
 }
 
-void TestPolls::form_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-
-    auto row = [](const char *name, const char *cls, const char *parent, QRect geometry,
-                  const char *text = "") {
-        QTest::newRow(name) << QString(cls) << QString(parent) << geometry << QString(text);
-    };
-    row("sequence", "QListWidget", "polls", {10, 10, 141, 291});
-    row("listWidget", "QListWidget", "polls", {170, 240, 61, 61});
-    row("bin", "QLabel", "polls", {170, 240, 61, 61});
-    row("groupBox", "QGroupBox", "polls", {170, 10, 211, 171}, "Poll");
-    row("pollnum", "QSpinBox", "groupBox", {10, 20, 53, 27});
-    row("pushButton", "QPushButton", "groupBox", {80, 20, 121, 26}, "Add");
-    row("Poll_Desc", "QLabel", "groupBox", {10, 60, 191, 21});
-    row("line1", "QLabel", "groupBox", {10, 90, 191, 21});
-    row("line2", "QLabel", "groupBox", {10, 120, 191, 41});
-    row("backbutton", "QPushButton", "polls", {280, 270, 91, 31}, "back");
-}
-
-void TestPolls::form()
-{
-    QFETCH(QString, className);
-    QFETCH(QString, parent);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-
-    make({});
-    QWidget *w = widget(QTest::currentDataTag());
-    QVERIFY(w);
-    QCOMPARE(QString(w->metaObject()->className()), className);
-    QCOMPARE(w->parentWidget()->objectName(), parent);
-    QCOMPARE(w->geometry(), geometry);
-    if (auto *box = qobject_cast<QGroupBox *>(w))
-        QCOMPARE(box->title(), text);
-    else if (qobject_cast<QPushButton *>(w))
-        QCOMPARE(w->property("text").toString(), text);
-}
-
 // The window, and the settings of the two lists that only a real drag (which
 // the offscreen platform cannot run) would otherwise show.
 void TestPolls::window()
 {
     make({});
-    QCOMPARE(dialog->objectName(), QString("polls"));
+    QCOMPARE(formMismatches(dialog, {{"sequence", "QListWidget", ""},
+                                     {"listWidget", "QListWidget", ""},
+                                     {"bin", "QLabel", ""},
+                                     {"groupBox", "QGroupBox", "Poll"},
+                                     {"pollnum", "QSpinBox", "1..99"},
+                                     {"pushButton", "QPushButton", "Add"},
+                                     {"Poll_Desc", "QLabel", "No Description"},
+                                     {"line1", "QLabel", "Start Address:1"},
+                                     {"line2", "QLabel", "Function03 - Read Holding Reg"},
+                                     {"backbutton", "QPushButton", "back"}}),
+             QString());
     QCOMPARE(dialog->windowTitle(), QString("Sequence"));
-    QCOMPARE(dialog->size(), QSize(385, 315));
-    QCOMPARE(dialog->minimumSize(), QSize(385, 315));
-    QCOMPARE(dialog->maximumSize(), QSize(385, 315));
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-    const QIcon appIcon(":/appicon.png");
-    QVERIFY(!appIcon.isNull());
-    QCOMPARE(dialog->windowIcon().pixmap(32).toImage(), appIcon.pixmap(32).toImage());
+    QVERIFY(showsAppIcon(dialog));
 
     QListWidget *list = sequence();
     QVERIFY(list->dragEnabled());
     QCOMPARE(list->dragDropMode(), QAbstractItemView::DragDrop);
     QCOMPARE(list->defaultDropAction(), Qt::MoveAction);
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
     auto *bin = widget<QListWidget>("listWidget");
     QCOMPARE(bin->dragDropMode(), QAbstractItemView::DropOnly);
     QCOMPARE(bin->selectionMode(), QAbstractItemView::NoSelection);
-    QCOMPARE(widget<QSpinBox>("pollnum")->minimum(), 1);
-    QCOMPARE(widget<QSpinBox>("pollnum")->maximum(), 99);
 }
 
 // Entries from the working sequence; every way of closing commits the list
@@ -281,11 +238,10 @@ void TestPolls::openClose_data()
     QTest::addColumn<Numbers>("initial");
     QTest::addColumn<QString>("how");
 
-    const Numbers lists[] = {{}, {7}, {1, 99, 1, 42}};
-    for (const char *how : {"back", "close", "escape", "delete"}) {
-        for (const Numbers &initial : lists)
-            QTest::addRow("%s, %d entries", how, int(initial.size())) << initial << QString(how);
-    }
+    QTest::newRow("back") << Numbers{1, 99, 1, 42} << "back";
+    QTest::newRow("close, empty") << Numbers{} << "close";
+    QTest::newRow("escape") << Numbers{7} << "escape";
+    QTest::newRow("delete") << Numbers{1, 99, 1, 42} << "delete";
 }
 
 void TestPolls::openClose()
@@ -320,50 +276,29 @@ void TestPolls::openClose()
 void TestPolls::pollInfo_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("startAddress");
-    QTest::addColumn<QString>("function");
+    QTest::addColumn<QStringList>("poll"); // description, start address, function
     QTest::addColumn<QStringList>("shown");
 
-    struct Row
-    {
-        const char *name, *description, *startAddress, *function;
-        QStringList shown;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"described", "Boiler temps", "40001", "3",
-         {"Boiler temps", "Start Address:40001", "Function03 - Read Holding Reg"}},
-        {"no description", "", "1", "1", {"No Description", "Start Address:1", "Function01 - Read Coil Status"}},
-        {"write registers", "Setpoints", "0", "16", {"Setpoints", "Start Address:0", "Function16 - Write Reg"}},
-        {"longest function", "Valve", "65535", "6",
-         {"Valve", "Start Address:65535", "Function06 - Preset Single Register"}},
-        {"code not in table", "Odd", "5", "7", {"Odd", "Start Address:5", "Function"}},
-        {"code not a number", "Odd", "5", "abc", {"Odd", "Start Address:5", "Function"}},
-        {"no start address", "Bare", "", "2", {"Bare", "Start Address:", "Function02 - Read Input Coil"}},
-    };
-    // clang-format on
-    for (const char *how : {"opening", "typed", "entry clicked"}) {
-        for (const Row &row : rows)
-            QTest::addRow("%s, %s", how, row.name)
-                << QString(how) << QString(row.description) << QString(row.startAddress)
-                << QString(row.function) << row.shown;
-    }
+    QTest::newRow("opening, described")
+        << "opening" << QStringList{"Boiler temps", "40001", "16"}
+        << QStringList{"Boiler temps", "Start Address:40001", "Function16 - Write Reg"};
+    QTest::newRow("typed, longest function")
+        << "typed" << QStringList{"", "65535", "6"}
+        << QStringList{"No Description", "Start Address:65535", "Function06 - Preset Single Register"};
+    QTest::newRow("entry clicked, code not in table")
+        << "entry clicked" << QStringList{"Odd", "", "7"} << QStringList{"Odd", "Start Address:", "Function"};
 }
 
 void TestPolls::pollInfo()
 {
     QFETCH(QString, how);
-    QFETCH(QString, description);
-    QFETCH(QString, startAddress);
-    QFETCH(QString, function);
+    QFETCH(QStringList, poll);
     QFETCH(QStringList, shown);
 
     const int number = how == "opening" ? 1 : 42;
-    Poll &poll = *pollNumber(number);
-    poll.polldesc = description;
-    poll.startaddr = startAddress;
-    poll.function = function;
+    pollNumber(number)->polldesc = poll[0];
+    pollNumber(number)->startaddr = poll[1];
+    pollNumber(number)->function = poll[2];
     if (number != 1)
         pollNumber(1)->polldesc = "First";
 
@@ -442,9 +377,7 @@ void TestPolls::bin_data()
     QTest::addColumn<QList<Rows>>("drops"); // rows selected for each drag
 
     QTest::newRow("every entry, one at a time") << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}};
-    QTest::newRow("every entry at once") << Numbers{1, 2, 3} << QList<Rows>{{0, 1, 2}};
     QTest::newRow("two apart") << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}};
-    QTest::newRow("last, then first") << Numbers{6, 7, 8} << QList<Rows>{{2}, {0}};
 }
 
 void TestPolls::bin()
@@ -488,16 +421,14 @@ void TestPolls::reorder_data()
     QTest::addColumn<bool>("toTop");
     QTest::addColumn<Numbers>("expected");
 
-    for (const char *how : {"model move", "drop"}) {
-        auto row = [how](const char *name, Numbers initial, Rows selected, bool toTop, Numbers expected) {
-            QTest::addRow("%s, %s", how, name) << QString(how) << initial << selected << toTop << expected;
-        };
-        row("two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
-        row("adjacent pair to the top", {7, 8, 9}, {1, 2}, true, {8, 9, 7});
-        row("first and last to the top", {1, 2, 3}, {0, 2}, true, {1, 3, 2});
-        row("two to the end", {1, 2, 3, 4}, {2, 0}, false, {2, 4, 1, 3});
-        row("same number twice", {6, 6, 2}, {1, 2}, true, {6, 2, 6});
-    }
+    auto row = [](const char *how, const char *name, Numbers initial, Rows selected, bool toTop,
+                  Numbers expected) {
+        QTest::addRow("%s, %s", how, name) << QString(how) << initial << selected << toTop << expected;
+    };
+    row("model move", "two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
+    row("drop", "two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
+    row("drop", "two to the end", {1, 2, 3, 4}, {2, 0}, false, {2, 4, 1, 3});
+    row("drop", "same number twice", {6, 6, 2}, {1, 2}, true, {6, 2, 6});
 }
 
 void TestPolls::reorder()
