@@ -1,13 +1,12 @@
 #include "modbus/connectionsettings.h"
 #include "storage/settingsfile.h"
+#include "support/connectionfields.h"
 #include "support/formcheck.h"
 #include "windows/serialinfo.h"
 
 #include <QSerialPortInfo>
 #include <QtTest>
 #include <QtWidgets>
-
-Q_DECLARE_METATYPE(ConnectionSettings)
 
 namespace {
 
@@ -18,17 +17,6 @@ const char *const serialBoxes[] = {"port", "baud", "data", "parity", "stop", "fl
 // Two ports with a description and, between them, one without.
 const serialinfo::PortList fakePorts{
     {"USB serial", "/dev/ttyUSB0"}, {"", "/dev/ttyS0"}, {"FTDI adapter", "/dev/ttyUSB1"}};
-
-// The record as one text, so a failed comparison shows every field.
-QString fields(const ConnectionSettings &s)
-{
-    QString text;
-    QDebug(&text) << "serial" << s.serialMode << "once" << s.connectOnce << "port" << s.portName << "baud"
-                  << s.baudRate << "data" << s.dataBits << "parity" << s.parity << "stop" << s.stopBits
-                  << "flow" << s.flowControl << "ip" << s.ipAddress << "tcp" << s.tcpPort << "log"
-                  << s.loggingOn << s.logFolder;
-    return text;
-}
 
 // Serial settings with connect-once set and a TCP address beside them.
 ConnectionSettings serial(const QString &port, int baud, int data, int parity, int stop, int flow)
@@ -203,7 +191,7 @@ void TestSerialInfo::shownSettings()
     QCOMPARE(widget<QLineEdit>("ipaddress")->text(), settings.ipAddress);
     QCOMPARE(widget<QCheckBox>("connectonce")->isChecked(), settings.connectOnce);
     QCOMPARE(widget<QCheckBox>("connectonce_2")->isChecked(), settings.connectOnce);
-    QCOMPARE(fields(Connection), fields(after));
+    QCOMPARE(connectionFields(Connection), connectionFields(after));
     QCOMPARE(QFile::exists(settingsFile()), source == "file");
 }
 
@@ -263,13 +251,13 @@ void TestSerialInfo::connectWithoutPort()
     Connection = settings;
     make();
     QCOMPARE(Connection.portName, QString());
-    const QString before = fields(Connection);
+    const QString before = connectionFields(Connection);
     widget<QTabWidget>("tabWidget")->setCurrentIndex(0);
     QTest::mouseClick(widget("connectbutton"), Qt::LeftButton);
 
     QVERIFY(dialog);
     QCOMPARE(widget<QLabel>("statusmessage")->text(), QString("Select a port."));
-    QCOMPARE(fields(Connection), before);
+    QCOMPARE(connectionFields(Connection), before);
     QVERIFY(!QFile::exists(settingsFile()));
 }
 
@@ -386,18 +374,18 @@ void TestSerialInfo::connectStores()
     QVERIFY(!dialog);
     QVERIFY(!aliveAfterConnect);
     QCOMPARE(destroyed.count(), 1);
-    QCOMPARE(fields(Connection), fields(expected));
+    QCOMPARE(connectionFields(Connection), connectionFields(expected));
     QVERIFY(QFile::exists(settingsFile()));
     Connection = ConnectionSettings();
     loadSettings();
-    QCOMPARE(fields(Connection), fields(expected));
+    QCOMPARE(connectionFields(Connection), connectionFields(expected));
 }
 
 void TestSerialInfo::closeEndsProgram()
 {
     Connection = serial("/dev/ttyUSB0", 9600, 8, 0, 1, 0);
     make();
-    const QString before = fields(Connection);
+    const QString before = connectionFields(Connection);
     QEventLoop loop;
     // The watchdog only guards against a hang; its exit code fails the comparison.
     QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
@@ -405,7 +393,7 @@ void TestSerialInfo::closeEndsProgram()
 
     QCOMPARE(loop.exec(), 0);
     QVERIFY(dialog);
-    QCOMPARE(fields(Connection), before);
+    QCOMPARE(connectionFields(Connection), before);
     QVERIFY(!QFile::exists(settingsFile()));
 }
 
