@@ -29,15 +29,6 @@ QStringList entriesFor(const Numbers &numbers)
     return entries;
 }
 
-// The numbers left when the given rows are taken out.
-Numbers without(Numbers numbers, Rows rows)
-{
-    std::sort(rows.begin(), rows.end());
-    for (int i = rows.size() - 1; i >= 0; --i)
-        numbers.removeAt(rows[i]);
-    return numbers;
-}
-
 } // namespace
 
 class TestPolls : public QObject
@@ -55,12 +46,9 @@ private slots:
     void openClose();
     void pollInfo_data();
     void pollInfo();
-    void add_data();
     void add();
-    void bin_data();
-    void bin();
-    void reorder_data();
-    void reorder();
+    void drags_data();
+    void drags();
     void picture_data();
     void picture();
 
@@ -332,36 +320,23 @@ void TestPolls::pollInfo()
 }
 
 // "Add" with poll numbers typed into the dialog's own box: each entry goes
-// last and alone becomes current and selected; the working sequence changes
-// only when the dialog goes.
-void TestPolls::add_data()
-{
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<Numbers>("added");
-
-    QTest::newRow("to an empty list") << Numbers{} << Numbers{12};
-    QTest::newRow("same poll three times") << Numbers{} << Numbers{5, 5, 5};
-    QTest::newRow("after existing entries") << Numbers{3, 1} << Numbers{99, 1};
-}
-
+// last, a number again too, and alone becomes current and selected; the
+// working sequence changes only when the dialog goes.
 void TestPolls::add()
 {
-    QFETCH(Numbers, initial);
-    QFETCH(Numbers, added);
-
-    make(initial);
+    make({3, 1});
     show();
     QListWidget *list = sequence();
-    Numbers expected = initial;
-    for (int number : added) {
+    Numbers expected = working;
+    for (int number : {99, 5, 5}) {
         list->selectAll();
         typePollNumber(number);
         QTest::mouseClick(widget("pushButton"), Qt::LeftButton);
         expected << number;
         QCOMPARE(texts(list), entriesFor(expected));
-        QCOMPARE(list->currentRow(), list->count() - 1);
         QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(list->count() - 1)});
-        QCOMPARE(working, initial);
+        QCOMPARE(list->currentRow(), list->count() - 1);
+        QCOMPARE(working, Numbers({3, 1}));
     }
     back();
     QVERIFY(!dialog);
@@ -370,97 +345,65 @@ void TestPolls::add()
 }
 
 // Selected entries dragged onto the bin picture land in the list beneath it,
-// leave the sequence and stay hidden under the picture.
-void TestPolls::bin_data()
+// leave the sequence and stay hidden under the picture. Moved within the
+// list, entries keep their order: through the list's model (its move, which
+// QListWidget's own drop uses), or dropped at the top or below the last one.
+void TestPolls::drags_data()
 {
+    QTest::addColumn<QString>("target"); // "bin", "top", "end" or "model"
     QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<QList<Rows>>("drops"); // rows selected for each drag
-
-    QTest::newRow("every entry, one at a time") << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}};
-    QTest::newRow("two apart") << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}};
-}
-
-void TestPolls::bin()
-{
-    QFETCH(Numbers, initial);
-    QFETCH(QList<Rows>, drops);
-
-    make(initial);
-    show();
-    auto *bin = widget<QListWidget>("listWidget");
-    const QRect binArea = widget("bin")->geometry();
-    QCOMPARE(dialog->childAt(binArea.center()), bin->viewport());
-    const QImage before = dialog->grab(binArea).toImage();
-
-    Numbers expected = initial;
-    int dropped = 0;
-    for (const Rows &rows : drops) {
-        selectRows(rows);
-        QCOMPARE(dragSelectedTo(binArea.center()), Qt::MoveAction);
-        expected = without(expected, rows);
-        dropped += rows.size();
-        QCOMPARE(texts(sequence()), entriesFor(expected));
-        QCOMPARE(bin->count(), dropped);
-    }
-    QCOMPARE(dialog->grab(binArea).toImage(), before);
-    QCOMPARE(working, initial);
-    back();
-    QVERIFY(!dialog);
-    QCOMPARE(working, expected);
-    QCOMPARE(Sequence, expected);
-}
-
-// Two selected entries moved together keep their order: through the list's
-// model (its move, which QListWidget's own drop uses), or dropped with drag
-// events at the top of the list or below its last entry.
-void TestPolls::reorder_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<Rows>("selected");
-    QTest::addColumn<bool>("toTop");
+    QTest::addColumn<QList<Rows>>("drags"); // rows selected for each drag
     QTest::addColumn<Numbers>("expected");
 
-    auto row = [](const char *how, const char *name, Numbers initial, Rows selected, bool toTop,
-                  Numbers expected) {
-        QTest::addRow("%s, %s", how, name) << QString(how) << initial << selected << toTop << expected;
-    };
-    row("model move", "two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
-    row("drop", "two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
-    row("drop", "two to the end", {1, 2, 3, 4}, {2, 0}, false, {2, 4, 1, 3});
-    row("drop", "same number twice", {6, 6, 2}, {1, 2}, true, {6, 2, 6});
+    QTest::newRow("bin, every entry one at a time")
+        << "bin" << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}} << Numbers{};
+    QTest::newRow("bin, two apart") << "bin" << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}} << Numbers{1, 3};
+    QTest::newRow("model move, two apart to the top")
+        << "model" << Numbers{1, 2, 3, 4, 5} << QList<Rows>{{4, 2}} << Numbers{3, 5, 1, 2, 4};
+    QTest::newRow("drop, two apart to the top")
+        << "top" << Numbers{1, 2, 3, 4, 5} << QList<Rows>{{4, 2}} << Numbers{3, 5, 1, 2, 4};
+    QTest::newRow("drop, two to the end")
+        << "end" << Numbers{1, 2, 3, 4} << QList<Rows>{{2, 0}} << Numbers{2, 4, 1, 3};
+    QTest::newRow("drop, same number twice")
+        << "top" << Numbers{6, 6, 2} << QList<Rows>{{1, 2}} << Numbers{6, 2, 6};
 }
 
-void TestPolls::reorder()
+void TestPolls::drags()
 {
-    QFETCH(QString, how);
+    QFETCH(QString, target);
     QFETCH(Numbers, initial);
-    QFETCH(Rows, selected);
-    QFETCH(bool, toTop);
+    QFETCH(QList<Rows>, drags);
     QFETCH(Numbers, expected);
 
     make(initial);
     show();
     QListWidget *list = sequence();
-    selectRows(selected);
-    if (how == "model move") {
-        QModelIndexList indexes = list->selectionModel()->selectedRows();
-        std::sort(indexes.begin(), indexes.end());
-        const QList<QPersistentModelIndex> moving(indexes.begin(), indexes.end());
-        // Top one first, each next one just below the one before; a row
-        // already in its place is not moved (the model refuses that move).
-        for (int i = 0; i < moving.size(); ++i) {
-            const int from = moving[i].row(), to = toTop ? i : list->count();
-            if (from != to)
-                QVERIFY(list->model()->moveRows(QModelIndex(), from, 1, QModelIndex(), to));
+    auto *bin = widget<QListWidget>("listWidget");
+    const QRect binArea = widget("bin")->geometry();
+    QCOMPARE(dialog->childAt(binArea.center()), bin->viewport());
+    const QImage binPicture = dialog->grab(binArea).toImage();
+    int dropped = 0;
+    for (const Rows &rows : drags) {
+        selectRows(rows);
+        if (target == "model") {
+            QModelIndexList indexes = list->selectionModel()->selectedRows();
+            std::sort(indexes.begin(), indexes.end());
+            const QList<QPersistentModelIndex> moving(indexes.begin(), indexes.end());
+            // Top one first, each next one just below the one before.
+            for (int i = 0; i < moving.size(); ++i)
+                QVERIFY(list->model()->moveRows(QModelIndex(), moving[i].row(), 1, QModelIndex(), i));
+            continue;
         }
-    } else {
         const QRect first = list->visualItemRect(list->item(0));
-        const QPoint inList =
-            toTop ? QPoint(first.center().x(), first.top() + 1) : QPoint(10, list->viewport()->height() - 5);
-        QCOMPARE(dragSelectedTo(list->viewport()->mapTo(dialog, inList)), Qt::MoveAction);
+        const QPoint inList = target == "top" ? QPoint(first.center().x(), first.top() + 1)
+                                              : QPoint(10, list->viewport()->height() - 5);
+        const QPoint at = target == "bin" ? binArea.center() : list->viewport()->mapTo(dialog, inList);
+        QCOMPARE(dragSelectedTo(at), Qt::MoveAction);
+        dropped += rows.size();
     }
     QCOMPARE(texts(list), entriesFor(expected));
+    QCOMPARE(bin->count(), target == "bin" ? dropped : 0);
+    QCOMPARE(dialog->grab(binArea).toImage(), binPicture);
     QCOMPARE(working, initial);
     back();
     QVERIFY(!dialog);
