@@ -57,8 +57,6 @@ private slots:
     void startState();
     void ok_data();
     void ok();
-    void leaveWithoutStoring_data();
-    void leaveWithoutStoring();
     void contextMenu_data();
     void contextMenu();
     void folderMenu_data();
@@ -236,25 +234,30 @@ void TestLogging::startState()
 
 // "ok" stores the box and the folder last clicked (never the root), writes
 // the settings file and the window is gone at once; a checked box without a
-// folder only warns.
+// folder only warns. "cancel", and the close button after the warning,
+// store and write nothing.
 void TestLogging::ok_data()
 {
     QTest::addColumn<bool>("on");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("toggle"); // the box is clicked once
     QTest::addColumn<QStringList>("clicked");
-    QTest::addColumn<bool>("vanish");    // the last clicked folder is removed before "ok"
-    QTest::addColumn<QString>("stored"); // null: the window stays
+    QTest::addColumn<bool>("vanish"); // the last clicked folder is removed before "ok"
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("stores");
 
     using L = QStringList;
-    QTest::newRow("checked, no folder") << false << "" << true << L() << false << QString();
-    QTest::newRow("checked, root clicked") << false << "" << true << L{"/"} << false << QString();
-    QTest::newRow("clear, no folder") << false << "" << false << L() << false << "";
-    QTest::newRow("switched off, folder kept") << true << "plain" << true << L() << false << "plain";
-    QTest::newRow("root keeps the stored") << true << "plain" << false << L{"/"} << false << "plain";
+    QTest::newRow("checked, no folder") << false << "" << true << L() << false << "okbutton" << false;
+    QTest::newRow("checked, root clicked") << false << "" << true << L{"/"} << false << "okbutton" << false;
+    QTest::newRow("clear, no folder") << false << "" << false << L() << false << "okbutton" << true;
+    QTest::newRow("switched off, folder kept")
+        << true << "plain" << true << L() << false << "okbutton" << true;
+    QTest::newRow("root keeps the stored")
+        << true << "plain" << false << L{"/"} << false << "okbutton" << true;
     QTest::newRow("nested, then odd")
-        << false << "plain" << true << L{"full", "full/inner", odd} << false << odd;
-    QTest::newRow("chosen folder gone") << false << "" << true << L{"empty"} << true << "empty";
+        << false << "plain" << true << L{"full", "full/inner", odd} << false << "okbutton" << true;
+    QTest::newRow("chosen folder gone") << false << "" << true << L{"empty"} << true << "okbutton" << true;
+    QTest::newRow("cancel") << true << "plain" << true << L{odd} << false << "cancelbutton" << false;
 }
 
 void TestLogging::ok()
@@ -264,27 +267,35 @@ void TestLogging::ok()
     QFETCH(bool, toggle);
     QFETCH(QStringList, clicked);
     QFETCH(bool, vanish);
-    QFETCH(QString, stored);
+    QFETCH(QString, button);
+    QFETCH(bool, stores);
 
     Connection.loggingOn = on;
     Connection.logFolder = at(folder);
     QVERIFY(open());
     if (toggle)
         toggleBox();
-    for (const QString &name : clicked)
+    QString shown = folder;
+    for (const QString &name : clicked) {
         QVERIFY2(click(at(name)), qPrintable(name));
-    QCOMPARE(logpath(), at(stored.isNull() ? folder : stored));
+        shown = name == "/" ? shown : name;
+    }
+    QCOMPARE(logpath(), at(shown));
     if (vanish)
         QVERIFY(QDir().rmdir(at(clicked.last())));
-    QCOMPARE(Connection.logFolder, at(folder)); // nothing stored before "ok"
-    QVERIFY(!QFile::exists(settingsFile()));
-    const bool checked = on != toggle;
     QSignalSpy destroyed(win.data(), &QObject::destroyed);
-    press("okbutton");
+    press(qPrintable(button));
 
-    if (stored.isNull()) {
-        QCOMPARE(script->titles(), QStringList{noDirectory});
-        QVERIFY(win && win->isVisible());
+    if (!stores) {
+        const bool warned = button == "okbutton";
+        QCOMPARE(script->titles(), warned ? QStringList{noDirectory} : QStringList());
+        QCOMPARE(!win, !warned);
+        QCOMPARE(outlived, warned); // "cancel" deletes the window at once
+        if (win) {
+            QVERIFY(win->isVisible());
+            win->close();
+            QTRY_VERIFY(!win);
+        }
         QCOMPARE(Connection.loggingOn, on);
         QCOMPARE(Connection.logFolder, at(folder));
         QVERIFY(!QFile::exists(settingsFile()));
@@ -294,52 +305,13 @@ void TestLogging::ok()
     QVERIFY(!win);
     QVERIFY(!outlived);
     QCOMPARE(destroyed.count(), 1);
+    const bool checked = on != toggle;
     for (int fromFile = 0; fromFile < 2; ++fromFile) {
         QCOMPARE(Connection.loggingOn, checked);
-        QCOMPARE(Connection.logFolder, at(stored));
+        QCOMPARE(Connection.logFolder, at(shown));
         Connection = ConnectionSettings();
         loadSettings();
     }
-}
-
-// "cancel" and the window's close button store nothing and write nothing,
-// whatever was clicked and toggled before.
-void TestLogging::leaveWithoutStoring_data()
-{
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("cancel") << true;
-    QTest::newRow("close") << false;
-}
-
-void TestLogging::leaveWithoutStoring()
-{
-    QFETCH(bool, cancel);
-
-    Connection.loggingOn = true;
-    Connection.logFolder = at("plain");
-    saveSettings();
-    QFile file(settingsFile());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
-
-    QVERIFY(open());
-    toggleBox();
-    QVERIFY(click(at(odd)));
-    QCOMPARE(logpath(), at(odd));
-    if (cancel) {
-        press("cancelbutton");
-        QVERIFY(!win);
-        QVERIFY(!outlived);
-    } else {
-        win->close();
-        QTRY_VERIFY(!win);
-    }
-    QVERIFY(script->shown.isEmpty());
-    QCOMPARE(Connection.loggingOn, true);
-    QCOMPARE(Connection.logFolder, at("plain"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
 }
 
 // The menu comes only for a right click on the folder already chosen, and
