@@ -63,18 +63,14 @@ private slots:
     void rowColours_data();
     void rowColours();
     void countCapped();
-    void showSinglePoll_data();
-    void showSinglePoll();
-    void showSequence_data();
-    void showSequence();
+    void views_data();
+    void views();
     void refreshPoll_data();
     void refreshPoll();
     void openEditor_data();
     void openEditor();
     void storeEdit_data();
     void storeEdit();
-    void storeOtherCells_data();
-    void storeOtherCells();
     void editGoesToOwnBlock();
 
 private:
@@ -278,58 +274,44 @@ void TestPollTable::countCapped()
     }
 }
 
-void TestPollTable::showSinglePoll_data()
+// Edit mode shows the one poll expanded, sequence mode each listed poll once,
+// ascending, collapsed, in alternating colours; numbers outside 1..99 (a
+// hand-edited file) show nothing.
+void TestPollTable::views_data()
 {
-    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("single"); // index of edit mode's poll; -2: sequence mode
+    QTest::addColumn<QList<int>>("numbers");
     QTest::addColumn<QStringList>("shown");
 
-    QTest::newRow("poll 7") << 6 << QStringList{"7"};
-    QTest::newRow("poll 99") << 98 << QStringList{"99"};
-    QTest::newRow("index 99") << 99 << QStringList();
-    QTest::newRow("index -1") << -1 << QStringList();
+    QTest::newRow("poll 99") << 98 << QList<int>() << QStringList{"99"};
+    QTest::newRow("index 99") << 99 << QList<int>() << QStringList();
+    QTest::newRow("index -1") << -1 << QList<int>() << QStringList();
+    QTest::newRow("descending") << -2 << QList<int>{99, 50, 10, 9, 1}
+                                << QStringList{"1", "9", "10", "50", "99"};
+    QTest::newRow("outside 1..99") << -2 << QList<int>{0, 100, -3, 4, 100} << QStringList{"4"};
+    QTest::newRow("empty") << -2 << QList<int>() << QStringList();
 }
 
-void TestPollTable::showSinglePoll()
+void TestPollTable::views()
 {
-    QFETCH(int, index);
+    QFETCH(int, single);
+    QFETCH(QList<int>, numbers);
 
     for (Poll &poll : PollStore)
         poll = makePoll("16", "2", {"4", "5"});
     m_table->showSequence({1, 2, 7});
-    m_table->showSinglePoll(index);
+    if (single == -2)
+        m_table->showSequence(numbers);
+    else
+        m_table->showSinglePoll(single);
     QTEST(headers(), "shown");
     QCOMPARE(m_tree->columnWidth(0), 50);
-    if (m_tree->topLevelItemCount() == 1) {
-        const QTreeWidgetItem *header = m_tree->topLevelItem(0);
-        QCOMPARE(header->background(0), QBrush(light));
-        QVERIFY(header->isExpanded());
-        QCOMPARE(childTexts(header, 2), (QStringList{"4", "5"}));
-    }
-}
-
-void TestPollTable::showSequence_data()
-{
-    QTest::addColumn<QList<int>>("numbers");
-    QTest::addColumn<QStringList>("shown");
-
-    QTest::newRow("empty") << QList<int>{} << QStringList();
-    QTest::newRow("descending") << QList<int>{99, 50, 10, 9, 1} << QStringList{"1", "9", "10", "50", "99"};
-    QTest::newRow("outside 1..99") << QList<int>{0, 100, -3, 4, 100} << QStringList{"4"};
-}
-
-void TestPollTable::showSequence()
-{
-    QFETCH(QList<int>, numbers);
-
-    m_table->showSinglePoll(40);
-    m_table->showSequence(numbers);
-    QTEST(headers(), "shown");
     for (int k = 0; k < m_tree->topLevelItemCount(); ++k) {
         const QTreeWidgetItem *header = m_tree->topLevelItem(k);
         for (int column = 0; column < 4; ++column)
             QCOMPARE(header->background(column), QBrush(k % 2 == 0 ? light : dark));
-        QVERIFY(!header->isExpanded());
-        QCOMPARE(header->childCount(), 1);
+        QCOMPARE(header->isExpanded(), single != -2);
+        QCOMPARE(childTexts(header, 2), (QStringList{"4", "5"}));
     }
 }
 
@@ -422,9 +404,9 @@ void TestPollTable::openEditor()
 void TestPollTable::storeEdit_data()
 {
     QTest::addColumn<Poll>("poll");
-    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("row"); // -1: the header row
     QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("typed"); // "=": set without an editor
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QStringList>("write");
     QTest::addColumn<QStringList>("desc");
@@ -447,9 +429,22 @@ void TestPollTable::storeEdit_data()
                                              << "0" << L{"5", "6"} << L() << false;
     QTest::newRow("description beyond desc list") << makePoll("3", "3", {}, {"a"}) << 2 << 3 << "b"
                                                   << "" << L() << L{"a"} << false;
+    // Cells no editor opens on may still change (itemChanged fires for any
+    // setText): none of them reaches the poll.
+    const Poll read = makePoll("3", "2", {"1", "0"}, {"a", "b"}),
+               write = makePoll("16", "2", {"1", "0"}, {"a", "b"});
+    QTest::newRow("f3 value set") << read << 0 << 2 << "=7"
+                                  << "7" << L{"1", "0"} << L{"a", "b"} << false;
+    QTest::newRow("f16 address set") << write << 0 << 1 << "=7"
+                                     << "7" << L{"1", "0"} << L{"a", "b"} << false;
+    QTest::newRow("f16 column 0 set") << write << 1 << 0 << "=7"
+                                      << "7" << L{"1", "0"} << L{"a", "b"} << false;
+    QTest::newRow("f16 header value set") << write << -1 << 2 << "=7"
+                                          << "7" << L{"1", "0"} << L{"a", "b"} << false;
 }
 
-// Typed into the real cell editor; the table's itemChanged handler stores it.
+// Typed into the real cell editor, or set directly; the table's itemChanged
+// handler stores it.
 void TestPollTable::storeEdit()
 {
     QFETCH(Poll, poll);
@@ -460,8 +455,11 @@ void TestPollTable::storeEdit()
 
     PollStore[7] = poll;
     m_table->showSinglePoll(7);
-    QTreeWidgetItem *item = m_tree->topLevelItem(0)->child(row);
-    typeInto(item, column, typed);
+    QTreeWidgetItem *item = row < 0 ? m_tree->topLevelItem(0) : m_tree->topLevelItem(0)->child(row);
+    if (typed.startsWith('='))
+        item->setText(column, typed.mid(1));
+    else
+        typeInto(item, column, typed);
     if (QTest::currentTestFailed())
         return;
 
@@ -471,39 +469,8 @@ void TestPollTable::storeEdit()
     QTEST(PollStore[7].write, "write");
     QTEST(PollStore[7].desc, "desc");
     QCOMPARE(PollStore[7].val1, poll.val1);
-    for (int i = 0; i < MaxPolls; ++i) {
-        if (i != 7)
-            QCOMPARE(PollStore[size_t(i)].write, QStringList{"0"});
-    }
-}
-
-// Cells no editor opens on may still change (itemChanged fires for any
-// setText): none of them reaches the poll.
-void TestPollTable::storeOtherCells_data()
-{
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<int>("row"); // -1: the header row
-    QTest::addColumn<int>("column");
-
-    QTest::newRow("f3 value") << "3" << 0 << 2;
-    QTest::newRow("f16 address") << "16" << 0 << 1;
-    QTest::newRow("f16 column 0") << "16" << 1 << 0;
-    QTest::newRow("f16 header value") << "16" << -1 << 2;
-}
-
-void TestPollTable::storeOtherCells()
-{
-    QFETCH(QString, function);
-    QFETCH(int, row);
-    QFETCH(int, column);
-
-    const Poll poll = makePoll(function, "2", {"1", "0"}, {"a", "b"});
-    PollStore[3] = poll;
-    m_table->showSinglePoll(3);
-    QTreeWidgetItem *header = m_tree->topLevelItem(0);
-    (row < 0 ? header : header->child(row))->setText(column, "1");
-    QCOMPARE(m_stores, QList<bool>{false});
-    QVERIFY(PollStore[3] == poll);
+    for (int i = 0; i < MaxPolls; ++i)
+        QVERIFY(i == 7 || PollStore[size_t(i)].write == QStringList{"0"});
 }
 
 // In sequence mode the selected poll is not the one edited: the row's own block decides.
