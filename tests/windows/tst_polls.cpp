@@ -42,14 +42,12 @@ private slots:
     void cleanupTestCase();
 
     void window();
-    void openClose_data();
     void openClose();
     void pollInfo_data();
     void pollInfo();
     void add();
     void drags_data();
     void drags();
-    void picture_data();
     void picture();
 
 private:
@@ -221,42 +219,29 @@ void TestPolls::window()
 
 // Entries from the working sequence; every way of closing commits the list
 // unchanged, after which the window's handler copies it into Sequence.
-void TestPolls::openClose_data()
-{
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<QString>("how");
-
-    QTest::newRow("back") << Numbers{1, 99, 1, 42} << "back";
-    QTest::newRow("close, empty") << Numbers{} << "close";
-    QTest::newRow("escape") << Numbers{7} << "escape";
-    QTest::newRow("delete") << Numbers{1, 99, 1, 42} << "delete";
-}
-
 void TestPolls::openClose()
 {
-    QFETCH(Numbers, initial);
-    QFETCH(QString, how);
-
-    make(initial);
-    show();
-    QCOMPARE(texts(sequence()), entriesFor(initial));
-    QCOMPARE(widget<QSpinBox>("pollnum")->value(), 1);
-    if (how == "back") {
-        back();
-    } else if (how == "close") {
-        QVERIFY(dialog->close());
-    } else if (how == "escape") {
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    } else {
-        delete dialog;
+    for (const QString how : {"back", "close", "escape", "delete"}) {
+        const Numbers initial = how == "close" ? Numbers{} : Numbers{1, 99, 1, 42};
+        make(initial);
+        show();
+        QCOMPARE(texts(sequence()), entriesFor(initial));
+        QCOMPARE(widget<QSpinBox>("pollnum")->value(), 1);
+        if (how == "back")
+            back();
+        else if (how == "close")
+            QVERIFY(dialog->close());
+        else if (how == "escape")
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            delete dialog;
+        // Closing deletes later; no event loop runs here to do it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY2(!dialog, qPrintable(how));
+        QCOMPARE(destroyedCount, 1);
+        QCOMPARE(working, initial);
+        QCOMPARE(Sequence, initial);
     }
-    // Closing deletes later; no event loop runs here to do it.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    QVERIFY(!dialog);
-    QCOMPARE(destroyedCount, 1);
-    QCOMPARE(working, initial);
-    QCOMPARE(Sequence, initial);
 }
 
 // The "Poll" group for a poll reached at opening (poll 1), by typing its
@@ -413,35 +398,25 @@ void TestPolls::drags()
 
 // bin.png comes from the working directory: the build's copy beside
 // pollwright, or none; without it only the picture is missing.
-void TestPolls::picture_data()
-{
-    QTest::addColumn<bool>("present");
-
-    QTest::newRow("beside pollwright") << true;
-    QTest::newRow("missing") << false;
-}
-
 void TestPolls::picture()
 {
-    QFETCH(bool, present);
-
-    if (!present)
-        QVERIFY(QDir::setCurrent(emptyDir.path()));
-    make({3, 8});
-    show();
-    const QPixmap shown = widget<QLabel>("bin")->pixmap(Qt::ReturnByValue);
-    if (present) {
-        const QImage source(POLLS_BIN_SOURCE);
-        QVERIFY(!source.isNull());
-        QVERIFY(!source.hasAlphaChannel()); // dropped entries must not show through
-        QCOMPARE(shown.toImage().convertToFormat(source.format()), source);
-    } else {
-        QVERIFY(shown.isNull());
+    const QImage source(POLLS_BIN_SOURCE);
+    QVERIFY(!source.isNull());
+    QVERIFY(!source.hasAlphaChannel()); // dropped entries must not show through
+    for (const bool present : {true, false}) {
+        if (!present)
+            QVERIFY(QDir::setCurrent(emptyDir.path()));
+        make({3, 8});
+        show();
+        const QImage shown = widget<QLabel>("bin")->pixmap(Qt::ReturnByValue).toImage();
+        QCOMPARE(shown.isNull(), !present);
+        if (present)
+            QCOMPARE(shown.convertToFormat(source.format()), source);
+        selectRows({0});
+        QCOMPARE(dragSelectedTo(widget("bin")->geometry().center()), Qt::MoveAction);
+        back();
+        QCOMPARE(working, Numbers{8});
     }
-    selectRows({0});
-    QCOMPARE(dragSelectedTo(widget("bin")->geometry().center()), Qt::MoveAction);
-    back();
-    QCOMPARE(working, Numbers{8});
 }
 
 QTEST_MAIN(TestPolls)
