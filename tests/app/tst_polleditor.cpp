@@ -27,12 +27,11 @@ private slots:
     void nonsensePollLoads();
     void sequenceShowsEachPollOnce();
     void replyRedrawsItsOwnBlock();
-    void valueCellsEditableForWritesOnly_data();
-    void valueCellsEditableForWritesOnly();
+    void valueCells_data();
+    void valueCells();
     void sequenceEditorOpensAndCommits();
     void blockOfSelectedPoll_data();
     void blockOfSelectedPoll();
-    void coilValueTypedAsSevenStoresZero();
 
 private:
     std::unique_ptr<WindowDriver> driver;
@@ -337,28 +336,41 @@ void TestPollEditor::replyRedrawsItsOwnBlock()
     QCOMPARE(tree->topLevelItem(1)->background(0).color(), QColor(220, 220, 220));
 }
 
-void TestPollEditor::valueCellsEditableForWritesOnly_data()
+// A double-click opens an editor on a value of a write function only; what
+// is typed is stored, a coil value other than "1" as "0".
+void TestPollEditor::valueCells_data()
 {
     QTest::addColumn<int>("function");
-    QTest::addColumn<bool>("editable");
-    QTest::newRow("read holding") << 3 << false;
-    QTest::newRow("write registers") << 16 << true;
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("write"); // empty: no editor opens
+    QTest::newRow("read holding") << 3 << 0 << "4660" << QStringList();
+    QTest::newRow("write registers") << 16 << 0 << "4660" << QStringList{"4660"};
+    QTest::newRow("coils, 7 stored as 0") << 15 << 1 << "7" << QStringList{"1", "0"};
 }
 
-void TestPollEditor::valueCellsEditableForWritesOnly()
+void TestPollEditor::valueCells()
 {
     QFETCH(int, function);
-    QFETCH(bool, editable);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, write);
     connectToSlave();
-    selectFunction(function);
-    QLineEdit *editor = openValueEditor(0);
-    QCOMPARE(editor != nullptr, editable);
-    if (editable) {
-        editor->selectAll();
-        QTest::keyClicks(editor, "4660");
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(PollStore[0].write.value(0), QString("4660")); // committed from the event loop
-    }
+    Poll &poll = PollStore[1];
+    poll.function = QString::number(function);
+    poll.val1 = QString::number(row + 1);
+    poll.write = QVector<QString>(row + 1, "1").toList();
+    poll.desc = QVector<QString>(row + 1, "").toList();
+    w<QSpinBox>("spinBox")->setValue(2); // loads poll 2 and draws its block
+    QLineEdit *editor = openValueEditor(row);
+    QCOMPARE(editor != nullptr, !write.isEmpty());
+    if (!editor)
+        return;
+    editor->selectAll();
+    QTest::keyClicks(editor, typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(poll.write, write); // committed from the event loop
+    QCOMPARE(w<QTreeWidget>("treeWidget")->topLevelItem(0)->child(row)->text(2), write.last());
 }
 
 // An empty sequence opens the editor when sequence mode is chosen; closing
@@ -437,20 +449,6 @@ void TestPollEditor::blockOfSelectedPoll()
     QCOMPARE(block->child(0)->text(3), QString("first"));
     QCOMPARE(block->child(0)->background(2).color(), valueColour);
     QCOMPARE(block->child(0)->background(1).color(), QColor(235, 210, 210));
-}
-
-void TestPollEditor::coilValueTypedAsSevenStoresZero()
-{
-    connectToSlave();
-    selectFunction(15);
-    w<QSpinBox>("numreg")->setValue(2);
-    QLineEdit *editor = openValueEditor(1);
-    QVERIFY(editor);
-    editor->selectAll();
-    QTest::keyClicks(editor, "7");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_COMPARE(w<QTreeWidget>("treeWidget")->topLevelItem(0)->child(1)->text(2), QString("0"));
-    QCOMPARE(PollStore[0].write, (QStringList{"0", "0"}));
 }
 
 QTEST_MAIN(TestPollEditor)
