@@ -44,7 +44,6 @@ private slots:
     void connectWithoutPort_data();
     void connectWithoutPort();
     void defaultPortList();
-    void connectOnce_data();
     void connectOnce();
     void connectStores_data();
     void connectStores();
@@ -274,27 +273,19 @@ void TestSerialInfo::defaultPortList()
     QCOMPARE(shownText(widget<QComboBox>("port")), described.join('|'));
 }
 
-void TestSerialInfo::connectOnce_data()
-{
-    QTest::addColumn<bool>("initial");
-    QTest::addColumn<QString>("clicked");
-
-    QTest::newRow("tcp box, set to clear") << true << "connectonce";
-    QTest::newRow("serial box, clear to set") << false << "connectonce_2";
-}
-
 // Each box mirrors the other; nothing is stored before Connect.
 void TestSerialInfo::connectOnce()
 {
-    QFETCH(bool, initial);
-    QFETCH(QString, clicked);
-
-    Connection.connectOnce = initial;
-    make();
-    widget<QCheckBox>(qPrintable(clicked))->click();
-    QCOMPARE(widget<QCheckBox>("connectonce")->isChecked(), !initial);
-    QCOMPARE(widget<QCheckBox>("connectonce_2")->isChecked(), !initial);
-    QCOMPARE(Connection.connectOnce, initial);
+    for (const char *clicked : {"connectonce", "connectonce_2"}) {
+        const bool initial = QByteArray(clicked) == "connectonce";
+        Connection.connectOnce = initial;
+        make();
+        widget<QCheckBox>(clicked)->click();
+        QCOMPARE(widget<QCheckBox>("connectonce")->isChecked(), !initial);
+        QCOMPARE(widget<QCheckBox>("connectonce_2")->isChecked(), !initial);
+        QCOMPARE(Connection.connectOnce, initial);
+        delete dialog;
+    }
 }
 
 // Connect clicked through the window system, as a user does: the record takes
