@@ -16,10 +16,8 @@ class TestPollFile : public QObject
 
 private slots:
     void init();
-    void referenceFiles_data();
-    void referenceFiles();
-    void roundTrip_data();
-    void roundTrip();
+    void saveAndLoad_data();
+    void saveAndLoad();
     void handMade_data();
     void handMade();
     void failures_data();
@@ -138,40 +136,13 @@ void TestPollFile::init()
     fillPrevious();
 }
 
-void TestPollFile::referenceFiles_data()
+void TestPollFile::saveAndLoad_data()
 {
     QTest::addColumn<Fill>("fill");
     QTest::addColumn<QString>("reference");
-
-    QTest::newRow("fresh store") << &fillFreshStore << "fresh.xml";
-    QTest::newRow("every field, long lists, escapes, non-ASCII") << &fillFullStore << "full.xml";
-}
-
-// The bytes of a save, written over a longer file that must vanish entirely.
-void TestPollFile::referenceFiles()
-{
-    QFETCH(Fill, fill);
-    QFETCH(QString, reference);
-
-    const QString path = dir->path() + "/polls.xml";
-    writeBytes(path, QByteArray(300000, 'x'));
-    fill();
-    const QStringList store = storeFields();
-    const QList<int> sequence = Sequence;
-    savePollFile(path);
-    const QByteArray written = readBytes(path);
-    QCOMPARE(QString::fromUtf8(written).split('\n'), QString::fromUtf8(fixture(reference)).split('\n'));
-    QCOMPARE(written, fixture(reference));
-    QCOMPARE(storeFields(), store);
-    QCOMPARE(Sequence, sequence);
-}
-
-void TestPollFile::roundTrip_data()
-{
-    QTest::addColumn<Fill>("fill");
     QTest::addColumn<Changes>("changes"); // what differs after the load
 
-    QTest::newRow("fresh store") << &fillFreshStore << Changes();
+    QTest::newRow("fresh store") << &fillFreshStore << "fresh.xml" << Changes();
 
     fillFullStore();
     Changes full;
@@ -186,28 +157,40 @@ void TestPollFile::roundTrip_data()
     escaped.val3 = "ctl end";
     escaped.desc = QStringList{QString(QChar(0x7F)), "ab"};
     full.insert(5, escaped);
-    QTest::newRow("every field") << &fillFullStore << full;
+    QTest::newRow("every field, long lists, escapes, non-ASCII") << &fillFullStore << "full.xml" << full;
 }
 
-// A saved store loads back as it was, except for the listed changes, with no
-// null text; and the loaded store saved again loads back unchanged.
-void TestPollFile::roundTrip()
+// The bytes of a save, written over a longer file that must vanish entirely,
+// leaving the store as it was. The file loads back as it was saved, except
+// for the listed changes, with no null text; and the loaded store saved
+// again loads back unchanged.
+void TestPollFile::saveAndLoad()
 {
     QFETCH(Fill, fill);
+    QFETCH(QString, reference);
     QFETCH(Changes, changes);
 
     const QString path = dir->path() + "/polls.xml";
+    writeBytes(path, QByteArray(300000, 'x'));
     fill();
+    const QStringList store = storeFields();
     std::array<Poll, MaxPolls> expected = PollStore;
     for (auto change = changes.cbegin(); change != changes.cend(); ++change)
         expected[change.key() - 1] = change.value();
     const QList<int> sequence = Sequence;
     savePollFile(path);
+    const QByteArray written = readBytes(path);
+    QCOMPARE(QString::fromUtf8(written).split('\n'), QString::fromUtf8(fixture(reference)).split('\n'));
+    QCOMPARE(written, fixture(reference));
+    QCOMPARE(storeFields(), store);
 
-    fillPrevious();
-    QCOMPARE(loadPollFile(path), QString());
-    QCOMPARE(storeFields(), storeFields(expected));
-    QCOMPARE(Sequence, sequence);
+    for (const QString &file : {path, dir->path() + "/again.xml"}) {
+        fillPrevious();
+        QCOMPARE(loadPollFile(file), QString());
+        QCOMPARE(storeFields(), storeFields(expected));
+        QCOMPARE(Sequence, sequence);
+        savePollFile(dir->path() + "/again.xml");
+    }
     for (const Poll &poll : PollStore) {
         for (const QString *field : {&poll.polldesc, &poll.slave, &poll.function, &poll.startaddr,
                                      &poll.addrperitem, &poll.val1, &poll.val2, &poll.val3})
@@ -215,13 +198,6 @@ void TestPollFile::roundTrip()
         for (const QString &entry : poll.write + poll.desc)
             QVERIFY(!entry.isNull());
     }
-
-    const QString again = dir->path() + "/again.xml";
-    savePollFile(again);
-    fillPrevious();
-    QCOMPARE(loadPollFile(again), QString());
-    QCOMPARE(storeFields(), storeFields(expected));
-    QCOMPARE(Sequence, sequence);
 }
 
 static QByteArray pollXml(const QByteArray &name, const QByteArray &body)
