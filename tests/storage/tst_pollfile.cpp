@@ -353,6 +353,7 @@ void TestPollFile::failures_data()
         {"257 levels", pollsXml("", completePoll + nestedXml(256))},
         {"100000 levels", pollsXml("", completePoll + nestedXml(100000))},
         {"billion laughs", laughs},
+        {"DTD without entities", "<!DOCTYPE polls>" + valid.mid(39)},
         {"100 MB", "@large"},
         {"character device", "@device"}};
     for (const auto &file : refused)
