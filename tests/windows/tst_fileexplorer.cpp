@@ -241,8 +241,8 @@ void TestFileExplorer::start()
 void TestFileExplorer::confirm_data()
 {
     QTest::addColumn<bool>("isSave");
-    QTest::addColumn<QString>("start"); // a file inside the base folder, or absolute
-    QTest::addColumn<bool>("removed");  // the start folder is removed first
+    QTest::addColumn<QString>("start");   // a file inside the base folder, or absolute
+    QTest::addColumn<QString>("removed"); // the start folder is removed first; "wait": seen gone
     QTest::addColumn<QString>("typed");
     QTest::addColumn<L>("answers");
     QTest::addColumn<L>("asked");
@@ -250,8 +250,8 @@ void TestFileExplorer::confirm_data()
 
     auto row = [this](const char *name, bool isSave, const QString &typed, const L &asked,
                       const QString &chosen, const L &answers = {}, const QString &start = "polls.xml",
-                      bool removed = false) {
-        QTest::newRow(name) << isSave << start << removed << typed << answers << asked
+                      const char *removed = "") {
+        QTest::newRow(name) << isSave << start << QString(removed) << typed << answers << asked
                             << (chosen.isEmpty() ? chosen : in(chosen));
     };
     row("save, completed", true, "polls2", {}, "polls2.xml");
@@ -261,21 +261,24 @@ void TestFileExplorer::confirm_data()
     row("save, empty name", true, "", {}, ".xml");
     row("overwrite, Save", true, "polls", overwrite, "polls.xml", {"Save"});
     row("overwrite, Cancel", true, "polls.xml", overwrite, "", {"Cancel"});
+    row("overwrite, box closed", true, "polls.xml", overwrite, "");
     row("load", false, "polls", {}, "polls.xml");
     row("load, missing", false, "missing", loadFail, "");
     row("load, a folder", false, "folder.xml", loadFail, "");
     // The root is never put in the field: no folder, no path.
     row("save at the root", true, "polls", {}, "", {}, "/polls.xml");
     const QString inOdd = odd + "x.xml";
-    row("save, folder gone", true, "x", {}, inOdd, {}, inOdd, true);
-    row("load, folder gone", false, "x", loadFail, "", {}, inOdd, true);
+    row("save, folder gone", true, "x", {}, inOdd, {}, inOdd, "now");
+    // The tree moves on to another folder; the field keeps the chosen one.
+    row("save, folder gone, tree knows", true, "x", {}, inOdd, {}, inOdd, "wait");
+    row("load, folder gone", false, "x", loadFail, "", {}, inOdd, "now");
 }
 
 void TestFileExplorer::confirm()
 {
     QFETCH(bool, isSave);
     QFETCH(QString, start);
-    QFETCH(bool, removed);
+    QFETCH(QString, removed);
     QFETCH(QString, typed);
     QFETCH(L, answers);
     QFETCH(L, asked);
@@ -285,10 +288,12 @@ void TestFileExplorer::confirm()
     dialogs.answer(answers);
     QVERIFY(make(isSave, start.startsWith('/') ? start : in(start)));
     L disk = fixtureWith({}, {});
-    if (removed) {
+    if (!removed.isEmpty()) {
         QVERIFY(QDir(in(odd)).removeRecursively());
         disk.removeAll(odd);
     }
+    if (removed == "wait")
+        QTRY_VERIFY(treeFolder() != in(odd));
     type(typed);
     click("saveload");
 
@@ -410,6 +415,7 @@ void TestFileExplorer::menus_data()
         polls);
     row("file rename, name taken", "polls.xml", "Rename", {"=other"}, renameFile);
     row("file rename, climbing out", "polls.xml", "Rename", {"=../out"}, renameFile);
+    row("file rename, cancelled", "polls.xml", "Rename", {"-"}, renameFile);
     row("file rename, file gone", "polls.xml", "Rename", {"=renamed"}, renameFile, {}, polls, true);
     const L deleteFile{deleteQuestion("polls.xml", "file")};
     row("file delete", "polls.xml", "Delete", {"Yes"}, deleteFile, {}, polls);
