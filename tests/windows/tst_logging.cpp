@@ -324,18 +324,16 @@ void TestLogging::contextMenu_data()
     QTest::addColumn<bool>("vanish");     // the target is removed from disk once the menu is up
     QTest::addColumn<bool>("shown");
 
-    QTest::newRow("chosen folder") << ""
-                                   << "plain"
-                                   << "plain" << false << true;
-    QTest::newRow("stored folder, no click") << odd << "" << odd << false << true;
-    QTest::newRow("other folder") << ""
-                                  << "plain" << odd << false << false;
-    QTest::newRow("below the rows") << ""
-                                    << "plain"
-                                    << "" << false << false;
-    QTest::newRow("chosen folder vanishes") << ""
-                                            << "empty"
-                                            << "empty" << true << false;
+    auto row = [](const char *tag, const QString &start, const char *clicked, const QString &target,
+                  bool vanish, bool shown) {
+        QTest::newRow(tag) << start << QString(clicked) << target << vanish << shown;
+    };
+    row("chosen folder", "", "plain", "plain", false, true);
+    row("stored folder, no click", odd, "", odd, false, true);
+    row("other folder", "", "plain", odd, false, false);
+    row("below the rows", "", "plain", "", false, false);
+    row("nothing current, below the rows", "gone", "", "", false, false);
+    row("chosen folder vanishes", "", "empty", "empty", true, false);
 }
 
 void TestLogging::contextMenu()
