@@ -165,6 +165,7 @@ void TestSerialInfo::shownSettings_data()
     const QStringList noPort{"", "9600", "8", "None", "1", "None", "502"};
     const ConnectionSettings noPortAfter = serial("", 9600, 8, 0, 1, 0);
     row("saved port gone", serial("/dev/ttyACM9", 9600, 8, 0, 1, 0), noPort, noPortAfter);
+    row("port name in other case", serial("/dev/TTYUSB0", 9600, 8, 0, 1, 0), noPort, noPortAfter);
     row("port without description", serial("/dev/ttyS0", 9600, 8, 0, 1, 0), noPort, noPortAfter);
 }
 
