@@ -206,6 +206,8 @@ void TestSettingsFile::numbersAndFlags_data()
     QTest::newRow("int max") << "2147483647" << 2147483647;
     QTest::newRow("empty") << "" << 0;
     QTest::newRow("trailing letters") << "9600abc" << 0;
+    QTest::newRow("hex") << "0x10" << 0;
+    QTest::newRow("fraction") << "1.5" << 0;
     QTest::newRow("beyond int") << "99999999999" << 0;
 }
 
