@@ -254,6 +254,15 @@ void TestPollFile::handMade_data()
     QTest::newRow("later poll without write")
         << pollsXml("", completePoll + pollXml("Poll2", "<slave>4</slave>")) << QList<int>{}
         << Polls{completeRecord, makePoll("", "4", "1", "", "1", "", "", "", {}, {})};
+    QTest::newRow("declared ISO-8859-1")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><polls><Sequence/><p><slave>1</slave>"
+                      "<function>3</function><polldesc>Dr\xfc"
+                      "ck</polldesc><write/></p></polls>")
+        << QList<int>{} << Polls{makePoll("Drück", "1", "3", "", "1", "", "", "", {}, {})};
+    QTest::newRow("no desc, val1 beyond int")
+        << pollsXml("",
+                    pollXml("p", "<slave>1</slave><function>3</function><val1>99999999999</val1><write/>"))
+        << QList<int>{} << Polls{makePoll("", "1", "3", "", "1", "99999999999", "", "", {}, {})};
     QTest::newRow("empty Sequence") << pollsXml("", completePoll) << QList<int>{} << Polls{completeRecord};
     QTest::newRow("values out of range stored as they are")
         << pollsXml("<S>99</S><S>1</S><S>099</S>",
@@ -349,6 +358,7 @@ void TestPollFile::failures_data()
         {"empty", ""},
         {"truncated", fixture("full.xml").left(5000)},
         {"binary", garbageBytes()},
+        {"text after the root", valid + "x"},
         {"not UTF-8", QByteArray(valid).replace("Tank", "T\xe4nk")},
         {"257 levels", pollsXml("", completePoll + nestedXml(256))},
         {"100000 levels", pollsXml("", completePoll + nestedXml(100000))},
