@@ -27,8 +27,10 @@ void TestFolderPaths::childPath_data()
     QTest::newRow("climbs back in") << "/home/u" << "a/../b" << "/home/u/b";
     QTest::newRow("below the root") << "/" << "tmp" << "/tmp";
     QTest::newRow("empty") << "/home/u" << "" << "";
+    QTest::newRow("dot") << "/home/u" << "." << "";
     QTest::newRow("dot dot") << "/home/u" << ".." << "";
     QTest::newRow("climbs out") << "/home/u" << "../v" << "";
+    QTest::newRow("climbs out deeper") << "/home/u" << "a/../../elsewhere" << "";
     QTest::newRow("sibling with same prefix") << "/home/u" << "../u2" << "";
     QTest::newRow("absolute") << "/home/u" << "/etc" << "";
     QTest::newRow("no folder") << "" << "polls" << "";
