@@ -39,6 +39,7 @@ void TestValueCoding::encodeValue_data()
     QTest::newRow("uInt16 fraction") << "1.5" << 0 << "0000";
     QTest::newRow("uInt32 -1") << "-1" << 1 << "FFFFFFFF";
     QTest::newRow("uInt32 above int") << "4000000000" << 1 << "00000000";
+    QTest::newRow("uInt32 int max") << "2147483647" << 1 << "7FFFFFFF";
     QTest::newRow("uInt32 int min") << "-2147483648" << 1 << "80000000";
     QTest::newRow("Int64 -1") << "-1" << 2 << "FFFFFFFFFFFFFFFF";
     QTest::newRow("Int64 max") << "9223372036854775807" << 2 << "7FFFFFFFFFFFFFFF";
@@ -177,6 +178,7 @@ void TestValueCoding::pollValues_data()
     QTest::newRow("String addrperitem 0")
         << reg("6", "10", "0") << QByteArray::fromHex("4142") << QStringList{};
     QTest::newRow("type outside") << reg("9", "10") << QByteArray::fromHex("0102") << QStringList{};
+    QTest::newRow("type negative") << reg("-1", "10") << QByteArray::fromHex("0102") << QStringList{};
     QTest::newRow("order of another type")
         << reg("0", "3210") << QByteArray::fromHex("0102") << QStringList{"258"};
     QTest::newRow("order not digits")
