@@ -25,13 +25,13 @@ inline bool showsAppIcon(const QWidget *window)
 // "min..max", a combo box's items or a tab widget's tabs joined by '|'.
 inline QString shownText(const QWidget *w)
 {
-    QStringList parts;
+    QStringList texts;
     if (auto *box = qobject_cast<const QComboBox *>(w)) {
         for (int i = 0; i < box->count(); ++i)
-            parts << box->itemText(i);
+            texts << box->itemText(i);
     } else if (auto *tabs = qobject_cast<const QTabWidget *>(w)) {
         for (int i = 0; i < tabs->count(); ++i)
-            parts << tabs->tabText(i);
+            texts << tabs->tabText(i);
     } else if (qobject_cast<const QAbstractSpinBox *>(w)) {
         return w->property("minimum").toString() + ".." + w->property("maximum").toString();
     } else if (qobject_cast<const QGroupBox *>(w)) {
@@ -39,7 +39,7 @@ inline QString shownText(const QWidget *w)
     } else {
         return w->property("text").toString();
     }
-    return parts.join('|');
+    return texts.join('|');
 }
 
 struct FormRow
