@@ -125,7 +125,6 @@ void TestConnection::tcpSendFails_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("connectOnce");
     QTest::newRow("nothing listening") << "127.0.0.1" << true;
-    QTest::newRow("nothing listening, per poll") << "127.0.0.1" << false;
     QTest::newRow("host that does not answer") << "192.0.2.1" << false;
     // Typed nonsense is stored as typed; it fails only when a poll is sent.
     QTest::newRow("address that is no address") << "not an address!" << true;

@@ -413,10 +413,6 @@ void TestPolling::misbehavingSlave_data()
     // The exception code is taken for a byte count, so the reply looks short.
     QTest::newRow("tcp exception") << false << small << "20"
                                    << " error, 9 bytes have been recieved" << QByteArray() << 0;
-    QTest::newRow("rtu exception") << true << small << "20"
-                                   << " error, 5 bytes have been recieved" << QByteArray() << 0;
-    QTest::newRow("tcp garbage") << false << garbage << "7"
-                                 << "?" << QByteArray() << 0;
     QTest::newRow("rtu garbage") << true << garbage << "7"
                                  << "?" << QByteArray() << 0;
     QTest::newRow("tcp extra bytes") << false << extra << "7" << QString() << registers + QByteArray(4, 0)

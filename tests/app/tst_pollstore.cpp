@@ -9,99 +9,60 @@ class TestPollStore : public QObject
 
 private slots:
     void defaults();
-    void defaultsReplaceEdits();
-    void pollNumber_data();
     void pollNumber();
     void incrementedCount_data();
     void incrementedCount();
 };
 
-static Poll expectedDefault()
-{
-    Poll poll;
-    poll.slave = "1";
-    poll.addrperitem = "1";
-    poll.function = "3";
-    poll.startaddr = "1";
-    poll.val1 = "1";
-    poll.write = QStringList{"0"};
-    poll.desc = QStringList{QString()};
-    return poll;
-}
-
+// 99 records of the same defaults; filling again replaces edits and does
+// not grow the lists.
 void TestPollStore::defaults()
 {
+    Poll expected;
+    expected.slave = "1";
+    expected.addrperitem = "1";
+    expected.function = "3";
+    expected.startaddr = "1";
+    expected.val1 = "1";
+    expected.write = QStringList{"0"};
+    expected.desc = QStringList{QString()};
+
+    fillPollDefaults();
+    PollStore[41].function = "16";
+    PollStore[41].write << "7";
+    PollStore[41].desc << "pump";
+    PollStore[41].val3 = "3210";
     fillPollDefaults();
     QCOMPARE(int(PollStore.size()), 99);
     for (const Poll &poll : PollStore) {
-        QCOMPARE(poll, expectedDefault());
-        QVERIFY(poll.polldesc.isEmpty());
-        QVERIFY(poll.val2.isEmpty());
-        QVERIFY(poll.val3.isEmpty());
+        QCOMPARE(poll, expected);
+        QVERIFY(poll.polldesc.isEmpty() && poll.val2.isEmpty() && poll.val3.isEmpty());
     }
-}
-
-void TestPollStore::defaultsReplaceEdits()
-{
-    fillPollDefaults();
-    Poll &poll = PollStore[41];
-    poll.function = "16";
-    poll.write << "7"
-               << "8";
-    poll.desc << "pump";
-    poll.val3 = "3210";
-    fillPollDefaults();
-    // Filling twice must not grow the lists: one write value, one description.
-    QCOMPARE(PollStore[41], expectedDefault());
-}
-
-void TestPollStore::pollNumber_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("element");
-    QTest::newRow("first") << 1 << 0;
-    QTest::newRow("middle") << 50 << 49;
-    QTest::newRow("last") << 99 << 98;
-    QTest::newRow("zero") << 0 << -1;
-    QTest::newRow("negative") << -5 << -1;
-    QTest::newRow("100") << 100 << -1;
 }
 
 void TestPollStore::pollNumber()
 {
-    QFETCH(int, number);
-    QFETCH(int, element);
-    Poll *poll = ::pollNumber(number);
-    if (element < 0)
-        QVERIFY(poll == nullptr);
-    else
-        QCOMPARE(poll, &PollStore[size_t(element)]);
+    QCOMPARE(::pollNumber(1), &PollStore[0]);
+    QCOMPARE(::pollNumber(99), &PollStore[98]);
+    for (int outside : {0, -5, 100})
+        QVERIFY(::pollNumber(outside) == nullptr);
 }
 
 void TestPollStore::incrementedCount_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("next");
-    QTest::newRow("zero") << "0"
-                          << "1";
-    QTest::newRow("counting") << "41"
-                              << "42";
-    QTest::newRow("past int") << "2147483647"
-                              << "2147483648";
-    QTest::newRow("empty") << ""
-                           << "1";
-    QTest::newRow("word") << "status"
-                          << "1";
-    QTest::newRow("trailing junk") << "12abc"
-                                   << "1";
-    QTest::newRow("hex is not decimal") << "0x10"
-                                        << "1";
-    QTest::newRow("negative") << "-3"
-                              << "-2";
-    QTest::newRow("largest") << "9223372036854775807"
-                             << "9223372036854775807";
-    QTest::newRow("too large") << "99999999999999999999"
-                               << "1";
+    auto row = [](const char *name, const char *text, const char *next) {
+        QTest::newRow(name) << QString(text) << QString(next);
+    };
+    row("zero", "0", "1");
+    row("past int", "2147483647", "2147483648");
+    row("empty", "", "1");
+    row("trailing junk", "12abc", "1");
+    row("hex is not decimal", "0x10", "1");
+    row("negative", "-3", "-2");
+    row("largest", "9223372036854775807", "9223372036854775807");
+    row("too large", "99999999999999999999", "1");
 }
 
 void TestPollStore::incrementedCount()

@@ -57,8 +57,6 @@ void TestReplyCollector::completes_data()
         << rtuRead.base << rtuRead.index << true
         << QList<QByteArray>{hex("01"), hex("03"), hex("02"), hex("00"), hex("2A"), hex("39"), hex("9B")} << 7
         << hex("002A");
-    QTest::newRow("rtu coils") << rtuRead.base << rtuRead.index << true
-                               << QList<QByteArray>{hex("0101"), hex("02050299AA")} << 7 << hex("0502");
     QTest::newRow("rtu longer than asked")
         << rtuRead.base << rtuRead.index << true << QList<QByteArray>{hex("010302002A399BEEFF")} << 7
         << hex("002A399B");
@@ -68,9 +66,6 @@ void TestReplyCollector::completes_data()
     QTest::newRow("tcp one register")
         << tcpRead.base << tcpRead.index << false << QList<QByteArray>{hex("0001000000050103"), hex("02002A")}
         << 11 << hex("002A");
-    QTest::newRow("tcp write") << tcpWrite.base << tcpWrite.index << false
-                               << QList<QByteArray>{hex("000100000006011000010002")} << 12
-                               << hex("000100000006011000010002");
     QTest::newRow("empty count byte")
         << rtuRead.base << rtuRead.index << true << QList<QByteArray>{hex("010300FFFF")} << 5 << QByteArray();
 }

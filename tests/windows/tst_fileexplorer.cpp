@@ -1,4 +1,5 @@
 #include "support/dialogscript.h"
+#include "support/formcheck.h"
 #include "windows/fileexplorer.h"
 
 #include <QtTest>
@@ -26,33 +27,6 @@ QString deleteQuestion(const QString &name, const char *kind)
         .arg(QString(kind) == "file" ? "File" : "Folder", name, kind);
 }
 
-// Answers written as "Yes", "No", "Save", "Cancel", "=text" (input
-// confirmed) or "-" (input cancelled).
-void script(DialogScript &dialogs, const L &answers)
-{
-    const QMap<QString, QMessageBox::StandardButton> buttons{{"Yes", QMessageBox::Yes},
-                                                             {"No", QMessageBox::No},
-                                                             {"Save", QMessageBox::Save},
-                                                             {"Cancel", QMessageBox::Cancel}};
-    for (const QString &a : answers) {
-        if (a.startsWith('='))
-            dialogs.text(a.mid(1));
-        else if (a == "-")
-            dialogs.cancel();
-        else
-            dialogs.button(buttons.value(a));
-    }
-}
-
-// "Title: text", with an input dialog's default text in brackets.
-L asked(const DialogScript &dialogs)
-{
-    L list;
-    for (const Dialogs::Request &r : dialogs.shown)
-        list << r.title + ": " + r.text + (r.defaultText.isEmpty() ? "" : " [" + r.defaultText + "]");
-    return list;
-}
-
 } // namespace
 
 class TestFileExplorer : public QObject
@@ -69,16 +43,12 @@ private slots:
     void start();
     void confirm_data();
     void confirm();
-    void leaveEmpty_data();
-    void leaveEmpty();
-    void browse_data();
     void browse();
     void contextMenu_data();
     void contextMenu();
     void menus_data();
     void menus();
     void fileOfListedFolder();
-    void unwritableFolder_data();
     void unwritableFolder();
     void longName();
 
@@ -97,7 +67,7 @@ private:
     template<typename T = QWidget>
     T *widget(const char *name) const
     {
-        return w->findChild<T *>(QLatin1String(name));
+        return namedChild<T>(w, name);
     }
     QTreeView *tree() const { return widget<QTreeView>("treeView"); }
     QListView *list() const { return widget<QListView>("listView"); }
@@ -151,17 +121,10 @@ private:
                 QTest::mouseClick(shownMenu(), Qt::LeftButton, {}, shownMenu()->actionGeometry(a).center());
         }
     }
-    // Key presses carrying the text, as an input method sends them
-    // (QTest::keyClicks knows ASCII only).
     void type(const QString &name)
     {
-        auto *field = widget<QLineEdit>("filename");
-        field->clear();
-        for (const QChar c : name) {
-            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(field, &press);
-        }
-        QCOMPARE(field->text(), name);
+        widget<QLineEdit>("filename")->clear();
+        QTest::keyClicks(widget("filename"), name);
     }
     void click(const char *button) { QTest::mouseClick(widget(button), Qt::LeftButton); }
     // Everything below HOME, relative to the base folder.
@@ -214,39 +177,20 @@ void TestFileExplorer::init()
 void TestFileExplorer::window()
 {
     QVERIFY(make(true, QString()));
-    // The two rows of the window's layout, left to right.
-    const L rows[] = {
-        {"QTreeView treeView", "QListView listView"},
-        {"QLineEdit directory", "QLineEdit filename", "QPushButton saveload", "QPushButton cancelbutton"}};
-    QCOMPARE(w->layout()->count(), 2);
-    for (int r = 0; r < 2; ++r) {
-        L found;
-        for (int i = 0; QLayoutItem *item = w->layout()->itemAt(r)->layout()->itemAt(i); ++i)
-            found << QString(item->widget()->metaObject()->className()) + " " + item->widget()->objectName();
-        QCOMPARE(found, rows[r]);
-    }
-    QCOMPARE(widget<QPushButton>("cancelbutton")->text(), QString("Cancel"));
-    QCOMPARE(widget<QPushButton>("saveload")->width(), 80);
-    QCOMPARE(widget<QPushButton>("cancelbutton")->width(), 80);
+    QCOMPARE(formMismatches(w, {{"treeView", "QTreeView", ""},
+                                {"listView", "QListView", ""},
+                                {"directory", "QLineEdit", home.path() + "/"},
+                                {"filename", "QLineEdit", ""},
+                                {"saveload", "QPushButton", "Save"},
+                                {"cancelbutton", "QPushButton", "Cancel"}}),
+             QString());
     QCOMPARE(w->windowTitle(), QString("XML File Storage"));
-    QCOMPARE(w->size(), QSize(810, 518));
-    QVERIFY(w->isWindow());
     QCOMPARE(w->windowModality(), Qt::ApplicationModal);
-    QVERIFY(!(w->windowFlags() & Qt::WindowStaysOnTopHint));
-    const QIcon appIcon(":/appicon.png");
-    QVERIFY(!appIcon.isNull());
-    QCOMPARE(w->windowIcon().pixmap(32).toImage(), appIcon.pixmap(32).toImage());
-
-    auto *directory = widget<QLineEdit>("directory");
-    QVERIFY(directory->isReadOnly());
-    QCOMPARE(directory->alignment(), Qt::AlignRight | Qt::AlignVCenter);
-    QCOMPARE(directory->palette().color(QPalette::Base), QColor(221, 221, 221));
+    QVERIFY(showsAppIcon(w));
+    QVERIFY(widget<QLineEdit>("directory")->isReadOnly());
     QVERIFY(!widget<QLineEdit>("filename")->isReadOnly());
-    QCOMPARE(tree()->sizePolicy().horizontalStretch(), 75);
-    QCOMPARE(list()->sizePolicy().horizontalStretch(), 50);
-    QVERIFY(!tree()->isHeaderHidden());
-    QCOMPARE(tree()->header()->count() - tree()->header()->hiddenSectionCount(), 1);
-    QVERIFY(!tree()->isColumnHidden(0));
+    for (int column = 0; column < folders()->columnCount(); ++column)
+        QCOMPARE(tree()->isColumnHidden(column), column > 0);
 }
 
 // The start: the suggested file's name (Save only) and its folder in the
@@ -265,8 +209,6 @@ void TestFileExplorer::start_data()
         QTest::newRow(tag) << isSave << suggested << QString(filename) << folder;
     };
     row("save, nothing suggested", true, "", "", h);
-    row("load, nothing suggested", false, "", "", h);
-    row("save", true, in("polls.xml"), "polls.xml", base);
     row("load", false, in("polls.xml"), "", base);
     row("odd folder name", true, in(odd + "x.xml"), "x.xml", in(odd));
     row("folder gone", true, in("gone/deeper/x.xml"), "x.xml", base);
@@ -294,14 +236,13 @@ void TestFileExplorer::start()
 }
 
 // Save or Load of a typed name: the dialogs asked, then the result the
-// caller reads (the window gone) or the window still open. Some rows first
-// remove the start folder, and click it or wait until the tree has seen it
-// go. The browser itself writes nothing.
+// caller reads (the window gone) or the window still open until Cancel or
+// its close button. The browser itself writes nothing.
 void TestFileExplorer::confirm_data()
 {
     QTest::addColumn<bool>("isSave");
-    QTest::addColumn<QString>("start"); // a file inside the base folder, or absolute
-    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("start");   // a file inside the base folder, or absolute
+    QTest::addColumn<QString>("removed"); // the start folder is removed first; "wait": seen gone
     QTest::addColumn<QString>("typed");
     QTest::addColumn<L>("answers");
     QTest::addColumn<L>("asked");
@@ -309,143 +250,91 @@ void TestFileExplorer::confirm_data()
 
     auto row = [this](const char *name, bool isSave, const QString &typed, const L &asked,
                       const QString &chosen, const L &answers = {}, const QString &start = "polls.xml",
-                      const char *before = "") {
-        QTest::newRow(name) << isSave << start << QString(before) << typed << answers << asked
+                      const char *removed = "") {
+        QTest::newRow(name) << isSave << start << QString(removed) << typed << answers << asked
                             << (chosen.isEmpty() ? chosen : in(chosen));
     };
     row("save, completed", true, "polls2", {}, "polls2.xml");
     row("save, complete", true, "polls2.xml", {}, "polls2.xml");
     row("save, upper case", true, "polls.XML", badType, "");
-    row("save, two types", true, "a.b.xml", badType, "");
     row("save, climbing out", true, "../up", badType, "");
     row("save, empty name", true, "", {}, ".xml");
-    row("save, odd characters", true, "Prüf \"2\"", {}, "Prüf \"2\".xml");
     row("overwrite, Save", true, "polls", overwrite, "polls.xml", {"Save"});
     row("overwrite, Cancel", true, "polls.xml", overwrite, "", {"Cancel"});
     row("overwrite, box closed", true, "polls.xml", overwrite, "");
     row("load", false, "polls", {}, "polls.xml");
     row("load, missing", false, "missing", loadFail, "");
     row("load, a folder", false, "folder.xml", loadFail, "");
-    row("load, upper case", false, "polls.XML", badType, "");
-    row("load, odd folder", false, oddFile, {}, oddFiles + oddFile, {}, oddFiles + oddFile);
     // The root is never put in the field: no folder, no path.
     row("save at the root", true, "polls", {}, "", {}, "/polls.xml");
     const QString inOdd = odd + "x.xml";
-    row("save, folder gone", true, "x", {}, inOdd, {}, inOdd, "remove");
-    row("save, folder gone and clicked", true, "x", {}, inOdd, {}, inOdd, "remove, click");
-    row("save, folder gone, tree knows", true, "x", {}, inOdd, {}, inOdd, "remove, wait");
-    row("load, folder gone", false, "x", loadFail, "", {}, inOdd, "remove");
+    row("save, folder gone", true, "x", {}, inOdd, {}, inOdd, "now");
+    // The tree moves on to another folder; the field keeps the chosen one.
+    row("save, folder gone, tree knows", true, "x", {}, inOdd, {}, inOdd, "wait");
+    row("load, folder gone", false, "x", loadFail, "", {}, inOdd, "now");
 }
 
 void TestFileExplorer::confirm()
 {
     QFETCH(bool, isSave);
     QFETCH(QString, start);
-    QFETCH(QString, before);
+    QFETCH(QString, removed);
     QFETCH(QString, typed);
     QFETCH(L, answers);
     QFETCH(L, asked);
     QFETCH(QString, chosen);
 
     DialogScript dialogs;
-    script(dialogs, answers);
+    dialogs.answer(answers);
     QVERIFY(make(isSave, start.startsWith('/') ? start : in(start)));
     L disk = fixtureWith({}, {});
-    if (!before.isEmpty()) {
+    if (!removed.isEmpty()) {
         QVERIFY(QDir(in(odd)).removeRecursively());
         disk.removeAll(odd);
     }
-    if (before.endsWith("click"))
-        leftClick(tree(), folders()->index(in(odd)));
-    if (before.endsWith("wait"))
-        QTRY_VERIFY(!folders()->index(in(odd)).isValid());
+    if (removed == "wait")
+        QTRY_VERIFY(treeFolder() != in(odd));
     type(typed);
     click("saveload");
 
-    QCOMPARE(::asked(dialogs), asked);
-    for (const Dialogs::Request &r : dialogs.shown) {
-        if (r.kind == Dialogs::Request::Question) {
-            QCOMPARE(r.buttons, QMessageBox::Save | QMessageBox::Cancel);
-            QCOMPARE(r.defaultButton, QMessageBox::Cancel);
-        }
-    }
+    QCOMPARE(dialogs.asked(), asked);
+    for (const Dialogs::Request &r : dialogs.shown)
+        QVERIFY(r.kind != Dialogs::Request::Question
+                || (r.buttons == (QMessageBox::Save | QMessageBox::Cancel)
+                    && r.defaultButton == QMessageBox::Cancel));
     QCOMPARE(result, chosen);
     QCOMPARE(w.isNull(), !chosen.isEmpty());
-    if (!chosen.isEmpty())
-        QCOMPARE(resultAtDestroy, chosen);
+    if (w) {
+        // Every way out but a confirmed choice leaves the result empty.
+        if (isSave)
+            click("cancelbutton");
+        else
+            QVERIFY(w->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w);
+    }
+    QCOMPARE(resultAtDestroy, chosen);
     QCOMPARE(onDisk(), disk);
 }
 
-void TestFileExplorer::leaveEmpty_data()
-{
-    QTest::addColumn<bool>("isSave");
-    QTest::addColumn<QString>("how");
-
-    for (bool isSave : {true, false}) {
-        for (const char *how : {"Cancel", "close", "Cancel after a refused name"})
-            QTest::addRow("%s, %s", isSave ? "save" : "load", how) << isSave << QString(how);
-    }
-}
-
-// Every way out but a confirmed choice leaves the result empty.
-void TestFileExplorer::leaveEmpty()
-{
-    QFETCH(bool, isSave);
-    QFETCH(QString, how);
-
-    DialogScript dialogs;
-    QVERIFY(make(isSave, in("polls.xml")));
-    if (how == "close") {
-        QVERIFY(w->close());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    } else {
-        if (how != "Cancel") {
-            type("polls.XML");
-            click("saveload");
-            QVERIFY(w);
-        }
-        click("cancelbutton");
-    }
-    QVERIFY(!w);
-    QCOMPARE(resultAtDestroy, QString());
-}
-
 // A folder clicked in the tree lists its ".xml" files, none of its other
-// files or folders, and fills the field; a file clicked fills the name, and
-// Load takes it from there.
-void TestFileExplorer::browse_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<L>("shown");
-    QTest::addColumn<QString>("directory");
-
-    QTest::newRow("xml files only") << base << L{"other.xml", "polls.xml"} << base + "/";
-    QTest::newRow("sub-folder") << in("full") << L{"inner.xml"} << in("full") + "/";
-    QTest::newRow("odd names") << in(oddFiles) << L{oddFile} << in(oddFiles) + "/";
-    QTest::newRow("empty folder") << in(odd) << L() << in(odd) + "/";
-    // The root stays out of the field, which keeps the folder before it.
-    QTest::newRow("root") << "/" << L() << home.path() + "/";
-}
-
+// files or folders, and fills the field (the root does not); a file clicked
+// fills the name, and Load takes it from there.
 void TestFileExplorer::browse()
 {
-    QFETCH(QString, folder);
-    QFETCH(L, shown);
-    QFETCH(QString, directory);
-
     QVERIFY(make(false, QString()));
-    leftClick(tree(), folders()->index(folder));
-    QCOMPARE(listFolder(), folder);
-    QCOMPARE(text("directory"), directory);
-    if (folder == "/")
-        return; // the root's own files are whatever this machine has
-    QTRY_COMPARE(listed(), shown);
-    if (shown.isEmpty())
-        return;
-    leftClick(list(), files()->index(folder + "/" + shown.last()));
-    QCOMPARE(text("filename"), shown.last());
+    leftClick(tree(), folders()->index(base));
+    QTRY_COMPARE(listed(), L({"other.xml", "polls.xml"}));
+    leftClick(tree(), folders()->index("/"));
+    QCOMPARE(listFolder(), QString("/"));
+    QCOMPARE(text("directory"), base + "/");
+    leftClick(tree(), folders()->index(in(oddFiles)));
+    QCOMPARE(text("directory"), in(oddFiles) + "/");
+    QTRY_COMPARE(listed(), L{oddFile});
+    leftClick(list(), files()->index(in(oddFiles + oddFile)));
+    QCOMPARE(text("filename"), oddFile);
     click("saveload");
-    QCOMPARE(resultAtDestroy, folder + "/" + shown.last());
+    QCOMPARE(resultAtDestroy, in(oddFiles + oddFile));
 }
 
 // Only a right click on the current row opens a menu. A real right click
@@ -459,7 +348,6 @@ void TestFileExplorer::contextMenu_data()
     QTest::newRow("folder, chosen row") << true << "chosen row" << L{"New Folder", "Rename", "Delete"};
     QTest::newRow("folder, another row, no press") << true << "another row" << L();
     QTest::newRow("file, chosen row") << false << "chosen row" << L{"Rename", "Delete"};
-    QTest::newRow("file, another row, no press") << false << "another row" << L();
     QTest::newRow("file, empty space") << false << "empty space" << L();
     QTest::newRow("file, empty space, nothing chosen") << false << "nothing chosen" << L();
 }
@@ -508,32 +396,22 @@ void TestFileExplorer::menus_data()
                   const L &added = {}, const L &removed = {}, bool gone = false) {
         QTest::newRow(name) << item << QString(action) << gone << answers << asked << added << removed;
     };
-    row("new", "./", "New Folder", {"=fresh"}, newFolder, {"fresh/"});
     row("new, nested", "./", "New Folder", {"=a/b"}, newFolder, {"a/", "a/b/"});
-    row("new, climbing out", "./", "New Folder", {"=../out"}, newFolder);
-    row("new, under a file", "./", "New Folder", {"=notes.txt/x"}, newFolder);
-    row("new, empty name", "./", "New Folder", {"="}, newFolder);
     row("new, cancelled", "./", "New Folder", {"-"}, newFolder);
     row("new, in odd folder", odd, "New Folder", {"=Ünï \"x\""}, newFolder, {odd + "Ünï \"x\"/"});
     const L renameOdd{"Rename Folder: Folder Name: [" + odd.chopped(1) + "]"};
     row("rename", odd, "Rename", {"=plain"}, renameOdd, {"plain/"}, {odd});
     row("rename, name taken", odd, "Rename", {"=full"}, renameOdd);
-    row("rename, into a missing folder", odd, "Rename", {"=none/x"}, renameOdd);
-    row("rename, climbing out", odd, "Rename", {"=../out"}, renameOdd);
-    row("rename, cancelled", odd, "Rename", {"-"}, renameOdd);
     row("rename, folder gone", odd, "Rename", {"=plain"}, renameOdd, {}, {odd}, true);
     const L deleteOdd{deleteQuestion(odd.chopped(1), "folder")};
     const L notEmpty{"Delete Folder: Folder needs to be empty to be deleted."};
     row("delete", odd, "Delete", {"Yes"}, deleteOdd, {}, {odd});
-    row("delete, No", odd, "Delete", {"No"}, deleteOdd);
     row("delete, not empty", "full/", "Delete", {"Yes"}, L{deleteQuestion("full", "folder")} + notEmpty);
     row("delete, folder gone", odd, "Delete", {"Yes"}, deleteOdd + notEmpty, {}, {odd}, true);
 
     const L renameFile{"Rename XML file: XML File Name: [polls]"};
     const L polls{"polls.xml"};
-    row("file rename, completed", "polls.xml", "Rename", {"=renamed"}, renameFile, {"renamed.xml"}, polls);
-    row("file rename, complete", "polls.xml", "Rename", {"=renamed.xml"}, renameFile, {"renamed.xml"}, polls);
-    row("file rename, odd characters", "polls.xml", "Rename", {"=Ünï \"x\""}, renameFile, {"Ünï \"x\".xml"},
+    row("file rename, completed", "polls.xml", "Rename", {"=Ünï \"x\""}, renameFile, {"Ünï \"x\".xml"},
         polls);
     row("file rename, name taken", "polls.xml", "Rename", {"=other"}, renameFile);
     row("file rename, climbing out", "polls.xml", "Rename", {"=../out"}, renameFile);
@@ -557,7 +435,7 @@ void TestFileExplorer::menus()
     QFETCH(L, removed);
 
     DialogScript dialogs;
-    script(dialogs, answers);
+    dialogs.answer(answers);
     QVERIFY(make(true, in("polls.xml")));
     const bool isFolder = item.endsWith('/');
     if (isFolder) {
@@ -569,7 +447,7 @@ void TestFileExplorer::menus()
     if (gone)
         QVERIFY(isFolder ? QDir(in(item)).removeRecursively() : QFile::remove(in(item)));
     choose(action);
-    QCOMPARE(::asked(dialogs), asked);
+    QCOMPARE(dialogs.asked(), asked);
     QCOMPARE(onDisk(), fixtureWith(added, removed));
     QVERIFY(w);
     QCOMPARE(result, QString());
@@ -596,47 +474,21 @@ void TestFileExplorer::fileOfListedFolder()
     QVERIFY(QFile::exists(in("full/polls.xml")));
 }
 
-// This process's own folder under /proc, where even root can create, rename
-// and remove nothing. (Root ignores permission bits, so a folder made
-// read-only with chmod would show nothing in this test run.)
-void TestFileExplorer::unwritableFolder_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<L>("answers");
-    QTest::addColumn<L>("asked");
-
-    QTest::newRow("new") << "New Folder" << L{"=x"} << newFolder;
-    QTest::newRow("rename") << "Rename" << L{"=x"} << L{"Rename Folder: Folder Name: [task]"};
-    QTest::newRow("delete") << "Delete" << L{"Yes"}
-                            << L{deleteQuestion("task", "folder"),
-                                 "Delete Folder: Folder needs to be empty to be deleted."};
-    QTest::newRow("save") << "Save" << L() << L();
-}
-
+// A Save in this process's own folder under /proc, where even root can
+// create nothing, hands the path back and writes nothing. (Root ignores
+// permission bits, so a folder made read-only with chmod would show nothing.)
 void TestFileExplorer::unwritableFolder()
 {
-    QFETCH(QString, action);
-    QFETCH(L, answers);
-    QFETCH(L, asked);
-
-    const QString own = "/proc/" + QString::number(QCoreApplication::applicationPid());
-    if (!QFileInfo(own + "/task").isDir())
+    const QString own = "/proc/" + QString::number(QCoreApplication::applicationPid()) + "/task";
+    if (!QFileInfo(own).isDir())
         QSKIP("no /proc here");
     DialogScript dialogs;
-    script(dialogs, answers);
-    QVERIFY(make(true, own + "/task/polls.xml"));
-    QCOMPARE(treeFolder(), own + "/task");
-    if (action == "Save") {
-        click("saveload");
-        QCOMPARE(result, own + "/task/polls.xml");
-    } else {
-        QVERIFY(openMenu(tree(), folders()->index(own + "/task")));
-        choose(action);
-    }
-    QCOMPARE(::asked(dialogs), asked);
-    QVERIFY(QFileInfo(own + "/task").isDir());
-    QVERIFY(!QFileInfo::exists(own + "/x") && !QFileInfo::exists(own + "/task/x"));
-    QVERIFY(!QFileInfo::exists(own + "/task/polls.xml"));
+    QVERIFY(make(true, own + "/polls.xml"));
+    QCOMPARE(treeFolder(), own);
+    click("saveload");
+    QCOMPARE(resultAtDestroy, own + "/polls.xml");
+    QVERIFY(dialogs.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(own + "/polls.xml"));
 }
 
 // A folder name wider than the tree is shown whole, and can be scrolled to.

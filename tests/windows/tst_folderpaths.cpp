@@ -22,7 +22,6 @@ void TestFolderPaths::childPath_data()
 
     QTest::newRow("plain") << "/home/u" << "polls" << "/home/u/polls";
     QTest::newRow("trailing slash on folder") << "/home/u/" << "polls" << "/home/u/polls";
-    QTest::newRow("spaces and quotes") << "/home/u" << "my \"best\" 'polls'" << "/home/u/my \"best\" 'polls'";
     QTest::newRow("non-ASCII") << "/home/u" << "Prüfstand Ø" << "/home/u/Prüfstand Ø";
     QTest::newRow("sub-folders") << "/home/u" << "a/b/c" << "/home/u/a/b/c";
     QTest::newRow("climbs back in") << "/home/u" << "a/../b" << "/home/u/b";
@@ -31,7 +30,7 @@ void TestFolderPaths::childPath_data()
     QTest::newRow("dot") << "/home/u" << "." << "";
     QTest::newRow("dot dot") << "/home/u" << ".." << "";
     QTest::newRow("climbs out") << "/home/u" << "../v" << "";
-    QTest::newRow("climbs out deeper") << "/home/u" << "a/../../v" << "";
+    QTest::newRow("climbs out deeper") << "/home/u" << "a/../../elsewhere" << "";
     QTest::newRow("sibling with same prefix") << "/home/u" << "../u2" << "";
     QTest::newRow("absolute") << "/home/u" << "/etc" << "";
     QTest::newRow("no folder") << "" << "polls" << "";

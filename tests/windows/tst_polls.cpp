@@ -1,5 +1,6 @@
 #include "app/pollstore.h"
 #include "storage/polls.h"
+#include "support/formcheck.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -28,15 +29,6 @@ QStringList entriesFor(const Numbers &numbers)
     return entries;
 }
 
-// The numbers left when the given rows are taken out.
-Numbers without(Numbers numbers, Rows rows)
-{
-    std::sort(rows.begin(), rows.end());
-    for (int i = rows.size() - 1; i >= 0; --i)
-        numbers.removeAt(rows[i]);
-    return numbers;
-}
-
 } // namespace
 
 class TestPolls : public QObject
@@ -49,20 +41,13 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void form_data();
-    void form();
     void window();
-    void openClose_data();
     void openClose();
     void pollInfo_data();
     void pollInfo();
-    void add_data();
     void add();
-    void bin_data();
-    void bin();
-    void reorder_data();
-    void reorder();
-    void picture_data();
+    void drags_data();
+    void drags();
     void picture();
 
 private:
@@ -88,10 +73,7 @@ private:
     template<typename T = QWidget>
     T *widget(const char *name) const
     {
-        T *found = dialog->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qWarning("no %s named %s", T::staticMetaObject.className(), name);
-        return found;
+        return namedChild<T>(dialog, name);
     }
     QListWidget *sequence() const { return widget<QListWidget>("sequence"); }
     void typePollNumber(int number)
@@ -204,115 +186,62 @@ void TestPolls::cleanupTestCase()
     QDir::setCurrent(startDir);
 }
 
-void TestPolls::form_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-
-    auto row = [](const char *name, const char *cls, const char *parent, QRect geometry,
-                  const char *text = "") {
-        QTest::newRow(name) << QString(cls) << QString(parent) << geometry << QString(text);
-    };
-    row("sequence", "QListWidget", "polls", {10, 10, 141, 291});
-    row("listWidget", "QListWidget", "polls", {170, 240, 61, 61});
-    row("bin", "QLabel", "polls", {170, 240, 61, 61});
-    row("groupBox", "QGroupBox", "polls", {170, 10, 211, 171}, "Poll");
-    row("pollnum", "QSpinBox", "groupBox", {10, 20, 53, 27});
-    row("pushButton", "QPushButton", "groupBox", {80, 20, 121, 26}, "Add");
-    row("Poll_Desc", "QLabel", "groupBox", {10, 60, 191, 21});
-    row("line1", "QLabel", "groupBox", {10, 90, 191, 21});
-    row("line2", "QLabel", "groupBox", {10, 120, 191, 41});
-    row("backbutton", "QPushButton", "polls", {280, 270, 91, 31}, "back");
-}
-
-void TestPolls::form()
-{
-    QFETCH(QString, className);
-    QFETCH(QString, parent);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
-
-    make({});
-    QWidget *w = widget(QTest::currentDataTag());
-    QVERIFY(w);
-    QCOMPARE(QString(w->metaObject()->className()), className);
-    QCOMPARE(w->parentWidget()->objectName(), parent);
-    QCOMPARE(w->geometry(), geometry);
-    if (auto *box = qobject_cast<QGroupBox *>(w))
-        QCOMPARE(box->title(), text);
-    else if (qobject_cast<QPushButton *>(w))
-        QCOMPARE(w->property("text").toString(), text);
-}
-
 // The window, and the settings of the two lists that only a real drag (which
 // the offscreen platform cannot run) would otherwise show.
 void TestPolls::window()
 {
     make({});
-    QCOMPARE(dialog->objectName(), QString("polls"));
+    QCOMPARE(formMismatches(dialog, {{"sequence", "QListWidget", ""},
+                                     {"listWidget", "QListWidget", ""},
+                                     {"bin", "QLabel", ""},
+                                     {"groupBox", "QGroupBox", "Poll"},
+                                     {"pollnum", "QSpinBox", "1..99"},
+                                     {"pushButton", "QPushButton", "Add"},
+                                     {"Poll_Desc", "QLabel", "No Description"},
+                                     {"line1", "QLabel", "Start Address:1"},
+                                     {"line2", "QLabel", "Function03 - Read Holding Reg"},
+                                     {"backbutton", "QPushButton", "back"}}),
+             QString());
     QCOMPARE(dialog->windowTitle(), QString("Sequence"));
-    QCOMPARE(dialog->size(), QSize(385, 315));
-    QCOMPARE(dialog->minimumSize(), QSize(385, 315));
-    QCOMPARE(dialog->maximumSize(), QSize(385, 315));
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-    const QIcon appIcon(":/appicon.png");
-    QVERIFY(!appIcon.isNull());
-    QCOMPARE(dialog->windowIcon().pixmap(32).toImage(), appIcon.pixmap(32).toImage());
+    QVERIFY(showsAppIcon(dialog));
 
     QListWidget *list = sequence();
     QVERIFY(list->dragEnabled());
     QCOMPARE(list->dragDropMode(), QAbstractItemView::DragDrop);
     QCOMPARE(list->defaultDropAction(), Qt::MoveAction);
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
     auto *bin = widget<QListWidget>("listWidget");
     QCOMPARE(bin->dragDropMode(), QAbstractItemView::DropOnly);
     QCOMPARE(bin->selectionMode(), QAbstractItemView::NoSelection);
-    QCOMPARE(widget<QSpinBox>("pollnum")->minimum(), 1);
-    QCOMPARE(widget<QSpinBox>("pollnum")->maximum(), 99);
 }
 
 // Entries from the working sequence; every way of closing commits the list
 // unchanged, after which the window's handler copies it into Sequence.
-void TestPolls::openClose_data()
-{
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<QString>("how");
-
-    const Numbers lists[] = {{}, {7}, {1, 99, 1, 42}};
-    for (const char *how : {"back", "close", "escape", "delete"}) {
-        for (const Numbers &initial : lists)
-            QTest::addRow("%s, %d entries", how, int(initial.size())) << initial << QString(how);
-    }
-}
-
 void TestPolls::openClose()
 {
-    QFETCH(Numbers, initial);
-    QFETCH(QString, how);
-
-    make(initial);
-    show();
-    QCOMPARE(texts(sequence()), entriesFor(initial));
-    QCOMPARE(widget<QSpinBox>("pollnum")->value(), 1);
-    if (how == "back") {
-        back();
-    } else if (how == "close") {
-        QVERIFY(dialog->close());
-    } else if (how == "escape") {
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    } else {
-        delete dialog;
+    for (const QString how : {"back", "close", "escape", "delete"}) {
+        const Numbers initial = how == "close" ? Numbers{} : Numbers{1, 99, 1, 42};
+        make(initial);
+        show();
+        QCOMPARE(texts(sequence()), entriesFor(initial));
+        QCOMPARE(widget<QSpinBox>("pollnum")->value(), 1);
+        if (how == "back")
+            back();
+        else if (how == "close")
+            QVERIFY(dialog->close());
+        else if (how == "escape")
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            delete dialog;
+        // Closing deletes later; no event loop runs here to do it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY2(!dialog, qPrintable(how));
+        QCOMPARE(destroyedCount, 1);
+        QCOMPARE(working, initial);
+        QCOMPARE(Sequence, initial);
     }
-    // Closing deletes later; no event loop runs here to do it.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    QVERIFY(!dialog);
-    QCOMPARE(destroyedCount, 1);
-    QCOMPARE(working, initial);
-    QCOMPARE(Sequence, initial);
 }
 
 // The "Poll" group for a poll reached at opening (poll 1), by typing its
@@ -320,50 +249,29 @@ void TestPolls::openClose()
 void TestPolls::pollInfo_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("startAddress");
-    QTest::addColumn<QString>("function");
+    QTest::addColumn<QStringList>("poll"); // description, start address, function
     QTest::addColumn<QStringList>("shown");
 
-    struct Row
-    {
-        const char *name, *description, *startAddress, *function;
-        QStringList shown;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"described", "Boiler temps", "40001", "3",
-         {"Boiler temps", "Start Address:40001", "Function03 - Read Holding Reg"}},
-        {"no description", "", "1", "1", {"No Description", "Start Address:1", "Function01 - Read Coil Status"}},
-        {"write registers", "Setpoints", "0", "16", {"Setpoints", "Start Address:0", "Function16 - Write Reg"}},
-        {"longest function", "Valve", "65535", "6",
-         {"Valve", "Start Address:65535", "Function06 - Preset Single Register"}},
-        {"code not in table", "Odd", "5", "7", {"Odd", "Start Address:5", "Function"}},
-        {"code not a number", "Odd", "5", "abc", {"Odd", "Start Address:5", "Function"}},
-        {"no start address", "Bare", "", "2", {"Bare", "Start Address:", "Function02 - Read Input Coil"}},
-    };
-    // clang-format on
-    for (const char *how : {"opening", "typed", "entry clicked"}) {
-        for (const Row &row : rows)
-            QTest::addRow("%s, %s", how, row.name)
-                << QString(how) << QString(row.description) << QString(row.startAddress)
-                << QString(row.function) << row.shown;
-    }
+    QTest::newRow("opening, described")
+        << "opening" << QStringList{"Boiler temps", "40001", "16"}
+        << QStringList{"Boiler temps", "Start Address:40001", "Function16 - Write Reg"};
+    QTest::newRow("typed, longest function")
+        << "typed" << QStringList{"", "65535", "6"}
+        << QStringList{"No Description", "Start Address:65535", "Function06 - Preset Single Register"};
+    QTest::newRow("entry clicked, code not in table")
+        << "entry clicked" << QStringList{"Odd", "", "7"} << QStringList{"Odd", "Start Address:", "Function"};
 }
 
 void TestPolls::pollInfo()
 {
     QFETCH(QString, how);
-    QFETCH(QString, description);
-    QFETCH(QString, startAddress);
-    QFETCH(QString, function);
+    QFETCH(QStringList, poll);
     QFETCH(QStringList, shown);
 
     const int number = how == "opening" ? 1 : 42;
-    Poll &poll = *pollNumber(number);
-    poll.polldesc = description;
-    poll.startaddr = startAddress;
-    poll.function = function;
+    pollNumber(number)->polldesc = poll[0];
+    pollNumber(number)->startaddr = poll[1];
+    pollNumber(number)->function = poll[2];
     if (number != 1)
         pollNumber(1)->polldesc = "First";
 
@@ -397,36 +305,23 @@ void TestPolls::pollInfo()
 }
 
 // "Add" with poll numbers typed into the dialog's own box: each entry goes
-// last and alone becomes current and selected; the working sequence changes
-// only when the dialog goes.
-void TestPolls::add_data()
-{
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<Numbers>("added");
-
-    QTest::newRow("to an empty list") << Numbers{} << Numbers{12};
-    QTest::newRow("same poll three times") << Numbers{} << Numbers{5, 5, 5};
-    QTest::newRow("after existing entries") << Numbers{3, 1} << Numbers{99, 1};
-}
-
+// last, a number again too, and alone becomes current and selected; the
+// working sequence changes only when the dialog goes.
 void TestPolls::add()
 {
-    QFETCH(Numbers, initial);
-    QFETCH(Numbers, added);
-
-    make(initial);
+    make({3, 1});
     show();
     QListWidget *list = sequence();
-    Numbers expected = initial;
-    for (int number : added) {
+    Numbers expected = working;
+    for (int number : {99, 5, 5}) {
         list->selectAll();
         typePollNumber(number);
         QTest::mouseClick(widget("pushButton"), Qt::LeftButton);
         expected << number;
         QCOMPARE(texts(list), entriesFor(expected));
-        QCOMPARE(list->currentRow(), list->count() - 1);
         QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(list->count() - 1)});
-        QCOMPARE(working, initial);
+        QCOMPARE(list->currentRow(), list->count() - 1);
+        QCOMPARE(working, Numbers({3, 1}));
     }
     back();
     QVERIFY(!dialog);
@@ -435,101 +330,65 @@ void TestPolls::add()
 }
 
 // Selected entries dragged onto the bin picture land in the list beneath it,
-// leave the sequence and stay hidden under the picture.
-void TestPolls::bin_data()
+// leave the sequence and stay hidden under the picture. Moved within the
+// list, entries keep their order: through the list's model (its move, which
+// QListWidget's own drop uses), or dropped at the top or below the last one.
+void TestPolls::drags_data()
 {
+    QTest::addColumn<QString>("target"); // "bin", "top", "end" or "model"
     QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<QList<Rows>>("drops"); // rows selected for each drag
-
-    QTest::newRow("every entry, one at a time") << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}};
-    QTest::newRow("every entry at once") << Numbers{1, 2, 3} << QList<Rows>{{0, 1, 2}};
-    QTest::newRow("two apart") << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}};
-    QTest::newRow("last, then first") << Numbers{6, 7, 8} << QList<Rows>{{2}, {0}};
-}
-
-void TestPolls::bin()
-{
-    QFETCH(Numbers, initial);
-    QFETCH(QList<Rows>, drops);
-
-    make(initial);
-    show();
-    auto *bin = widget<QListWidget>("listWidget");
-    const QRect binArea = widget("bin")->geometry();
-    QCOMPARE(dialog->childAt(binArea.center()), bin->viewport());
-    const QImage before = dialog->grab(binArea).toImage();
-
-    Numbers expected = initial;
-    int dropped = 0;
-    for (const Rows &rows : drops) {
-        selectRows(rows);
-        QCOMPARE(dragSelectedTo(binArea.center()), Qt::MoveAction);
-        expected = without(expected, rows);
-        dropped += rows.size();
-        QCOMPARE(texts(sequence()), entriesFor(expected));
-        QCOMPARE(bin->count(), dropped);
-    }
-    QCOMPARE(dialog->grab(binArea).toImage(), before);
-    QCOMPARE(working, initial);
-    back();
-    QVERIFY(!dialog);
-    QCOMPARE(working, expected);
-    QCOMPARE(Sequence, expected);
-}
-
-// Two selected entries moved together keep their order: through the list's
-// model (its move, which QListWidget's own drop uses), or dropped with drag
-// events at the top of the list or below its last entry.
-void TestPolls::reorder_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<Numbers>("initial");
-    QTest::addColumn<Rows>("selected");
-    QTest::addColumn<bool>("toTop");
+    QTest::addColumn<QList<Rows>>("drags"); // rows selected for each drag
     QTest::addColumn<Numbers>("expected");
 
-    for (const char *how : {"model move", "drop"}) {
-        auto row = [how](const char *name, Numbers initial, Rows selected, bool toTop, Numbers expected) {
-            QTest::addRow("%s, %s", how, name) << QString(how) << initial << selected << toTop << expected;
-        };
-        row("two apart to the top", {1, 2, 3, 4, 5}, {4, 2}, true, {3, 5, 1, 2, 4});
-        row("adjacent pair to the top", {7, 8, 9}, {1, 2}, true, {8, 9, 7});
-        row("first and last to the top", {1, 2, 3}, {0, 2}, true, {1, 3, 2});
-        row("two to the end", {1, 2, 3, 4}, {2, 0}, false, {2, 4, 1, 3});
-        row("same number twice", {6, 6, 2}, {1, 2}, true, {6, 2, 6});
-    }
+    QTest::newRow("bin, every entry one at a time")
+        << "bin" << Numbers{4, 4, 9} << QList<Rows>{{0}, {0}, {0}} << Numbers{};
+    QTest::newRow("bin, two apart") << "bin" << Numbers{1, 2, 3, 4} << QList<Rows>{{3, 1}} << Numbers{1, 3};
+    QTest::newRow("model move, two apart to the top")
+        << "model" << Numbers{1, 2, 3, 4, 5} << QList<Rows>{{4, 2}} << Numbers{3, 5, 1, 2, 4};
+    QTest::newRow("drop, two apart to the top")
+        << "top" << Numbers{1, 2, 3, 4, 5} << QList<Rows>{{4, 2}} << Numbers{3, 5, 1, 2, 4};
+    QTest::newRow("drop, two to the end")
+        << "end" << Numbers{1, 2, 3, 4} << QList<Rows>{{2, 0}} << Numbers{2, 4, 1, 3};
+    QTest::newRow("drop, same number twice")
+        << "top" << Numbers{6, 6, 2} << QList<Rows>{{1, 2}} << Numbers{6, 2, 6};
 }
 
-void TestPolls::reorder()
+void TestPolls::drags()
 {
-    QFETCH(QString, how);
+    QFETCH(QString, target);
     QFETCH(Numbers, initial);
-    QFETCH(Rows, selected);
-    QFETCH(bool, toTop);
+    QFETCH(QList<Rows>, drags);
     QFETCH(Numbers, expected);
 
     make(initial);
     show();
     QListWidget *list = sequence();
-    selectRows(selected);
-    if (how == "model move") {
-        QModelIndexList indexes = list->selectionModel()->selectedRows();
-        std::sort(indexes.begin(), indexes.end());
-        const QList<QPersistentModelIndex> moving(indexes.begin(), indexes.end());
-        // Top one first, each next one just below the one before; a row
-        // already in its place is not moved (the model refuses that move).
-        for (int i = 0; i < moving.size(); ++i) {
-            const int from = moving[i].row(), to = toTop ? i : list->count();
-            if (from != to)
-                QVERIFY(list->model()->moveRows(QModelIndex(), from, 1, QModelIndex(), to));
+    auto *bin = widget<QListWidget>("listWidget");
+    const QRect binArea = widget("bin")->geometry();
+    QCOMPARE(dialog->childAt(binArea.center()), bin->viewport());
+    const QImage binPicture = dialog->grab(binArea).toImage();
+    int dropped = 0;
+    for (const Rows &rows : drags) {
+        selectRows(rows);
+        if (target == "model") {
+            QModelIndexList indexes = list->selectionModel()->selectedRows();
+            std::sort(indexes.begin(), indexes.end());
+            const QList<QPersistentModelIndex> moving(indexes.begin(), indexes.end());
+            // Top one first, each next one just below the one before.
+            for (int i = 0; i < moving.size(); ++i)
+                QVERIFY(list->model()->moveRows(QModelIndex(), moving[i].row(), 1, QModelIndex(), i));
+            continue;
         }
-    } else {
         const QRect first = list->visualItemRect(list->item(0));
-        const QPoint inList =
-            toTop ? QPoint(first.center().x(), first.top() + 1) : QPoint(10, list->viewport()->height() - 5);
-        QCOMPARE(dragSelectedTo(list->viewport()->mapTo(dialog, inList)), Qt::MoveAction);
+        const QPoint inList = target == "top" ? QPoint(first.center().x(), first.top() + 1)
+                                              : QPoint(10, list->viewport()->height() - 5);
+        const QPoint at = target == "bin" ? binArea.center() : list->viewport()->mapTo(dialog, inList);
+        QCOMPARE(dragSelectedTo(at), Qt::MoveAction);
+        dropped += rows.size();
     }
     QCOMPARE(texts(list), entriesFor(expected));
+    QCOMPARE(bin->count(), target == "bin" ? dropped : 0);
+    QCOMPARE(dialog->grab(binArea).toImage(), binPicture);
     QCOMPARE(working, initial);
     back();
     QVERIFY(!dialog);
@@ -539,35 +398,25 @@ void TestPolls::reorder()
 
 // bin.png comes from the working directory: the build's copy beside
 // pollwright, or none; without it only the picture is missing.
-void TestPolls::picture_data()
-{
-    QTest::addColumn<bool>("present");
-
-    QTest::newRow("beside pollwright") << true;
-    QTest::newRow("missing") << false;
-}
-
 void TestPolls::picture()
 {
-    QFETCH(bool, present);
-
-    if (!present)
-        QVERIFY(QDir::setCurrent(emptyDir.path()));
-    make({3, 8});
-    show();
-    const QPixmap shown = widget<QLabel>("bin")->pixmap(Qt::ReturnByValue);
-    if (present) {
-        const QImage source(POLLS_BIN_SOURCE);
-        QVERIFY(!source.isNull());
-        QVERIFY(!source.hasAlphaChannel()); // dropped entries must not show through
-        QCOMPARE(shown.toImage().convertToFormat(source.format()), source);
-    } else {
-        QVERIFY(shown.isNull());
+    const QImage source(POLLS_BIN_SOURCE);
+    QVERIFY(!source.isNull());
+    QVERIFY(!source.hasAlphaChannel()); // dropped entries must not show through
+    for (const bool present : {true, false}) {
+        if (!present)
+            QVERIFY(QDir::setCurrent(emptyDir.path()));
+        make({3, 8});
+        show();
+        const QImage shown = widget<QLabel>("bin")->pixmap(Qt::ReturnByValue).toImage();
+        QCOMPARE(shown.isNull(), !present);
+        if (present)
+            QCOMPARE(shown.convertToFormat(source.format()), source);
+        selectRows({0});
+        QCOMPARE(dragSelectedTo(widget("bin")->geometry().center()), Qt::MoveAction);
+        back();
+        QCOMPARE(working, Numbers{8});
     }
-    selectRows({0});
-    QCOMPARE(dragSelectedTo(widget("bin")->geometry().center()), Qt::MoveAction);
-    back();
-    QCOMPARE(working, Numbers{8});
 }
 
 QTEST_MAIN(TestPolls)

@@ -30,11 +30,9 @@ void TestXmlFileName::typedName_data()
     row("empty", "", ".xml", "xml", true);
     row("only the extension", ".xml", ".xml", "xml", true);
     row("two dots", "a.b.xml", "a.b.xml", "b.xml", false);
-    row("other extension", "polls.txt", "polls.txt.xml", "txt.xml", false);
     row(".xml inside the name", "my.xml.bak", "my.xml.bak", "xml.bak", false);
     row("climbs out", "../polls", "../polls.xml", "./polls.xml", false);
     row("trailing dot", "polls.", "polls..xml", ".xml", false);
-    row("spaces and non-ASCII", "Prüf stand", "Prüf stand.xml", "xml", true);
     row("sub-folder", "sub/polls", "sub/polls.xml", "xml", true);
 }
 
