@@ -6,8 +6,11 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What building needs, and what the tests need on top of it.
 # libmodbus builds the test slave in tools/, which the normal build includes;
 # the tests also need socat (pty pairs) and the pymodbus slave's packages.
+# Fuzzing needs clang, its libFuzzer and sanitizer runtimes (only recommended
+# by clang, so named here) and llvm-symbolizer for readable stack traces.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config)
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio)
+FUZZ_PACKAGES=("${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev llvm)
+TEST_PACKAGES=("${FUZZ_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2
