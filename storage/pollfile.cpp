@@ -101,7 +101,7 @@ struct PollFileContent
 };
 
 // Reads a poll file in one pass of the stream reader, with the checks of
-// readXmlFile (well-formed, at most 256 levels) and no DTD. readXmlFile would
+// readXmlFile (well-formed, no lone surrogate, at most 256 levels) and no DTD. readXmlFile would
 // parse, print and have the load parse again: the largest realistic file took
 // 1.6 s that way. The nodes are those QDom gives: elements, text (whitespace
 // only is no node), CDATA, comments and processing instructions.
@@ -138,6 +138,8 @@ QXmlStreamReader::TokenType PollFileReader::next()
         --m_depth;
     else if (token == QXmlStreamReader::DTD)
         m_reader.raiseError(QStringLiteral("DTD"));
+    else if (hasLoneSurrogate(m_reader.text()) || hasLoneSurrogate(m_reader.processingInstructionData()))
+        m_reader.raiseError(QStringLiteral("lone surrogate"));
     return token;
 }
 

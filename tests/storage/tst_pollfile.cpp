@@ -497,6 +497,15 @@ static QByteArray nested(int depth)
     return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
 }
 
+// Little-endian UTF-16 with a byte order mark, lone surrogates and all.
+static QByteArray utf16(const QString &text)
+{
+    QByteArray bytes("\xff\xfe");
+    for (const QChar c : text)
+        bytes += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    return bytes;
+}
+
 // Entities declared in the DTD, each ten of the one before.
 static QByteArray laughs(int levels)
 {
@@ -528,6 +537,14 @@ void TestPollFile::badInput_data()
     QTest::newRow("not UTF-8") << QByteArray(valid).replace("Tank", "T\xe4nk");
     QTest::newRow("UTF-8 cut in a character") << QByteArray(valid).replace("Tank", "T\xc3");
     QTest::newRow("control character") << QByteArray(valid).replace("Tank", "T\x01nk");
+    // The stream reader takes these from UTF-16; no save could write them back.
+    const QString lone(QChar(0xDC00));
+    QTest::newRow("UTF-16, lone surrogate in a text")
+        << utf16(QString(valid.mid(39)).replace("Tank", "T" + lone));
+    QTest::newRow("UTF-16, lone surrogate in a comment")
+        << utf16(QString(valid.mid(39)).replace("Tank", "<!--" + lone + "-->"));
+    QTest::newRow("UTF-16, lone surrogate in a PI")
+        << utf16(QString(valid.mid(39)).replace("Tank", "<?x " + lone + "?>"));
     QTest::newRow("two roots") << valid + valid;
     QTest::newRow("text after the root") << valid + "x";
     QTest::newRow("undeclared entity") << QByteArray(valid).replace("Tank", "&nbsp;");
