@@ -40,13 +40,15 @@ for name in fuzz_replies fuzz_pollfile fuzz_settingsfile; do
     mkdir -p "$run/corpus"
     cp "$ROOT/tests/fuzz/corpus/$name/"* "$run/corpus/"
     echo "== fuzz: $name for ${seconds}s (log: $run/log)"
+    dict=()
+    [ ! -f "$ROOT/tests/fuzz/$name.dict" ] || dict=(-dict="$ROOT/tests/fuzz/$name.dict")
     status=0
     "$build/tests/fuzz/$name" -max_total_time="$seconds" -max_len="${max_len[$name]}" -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$run/" "$run/corpus" >"$run/log" 2>&1 \
-        || status=$?
+        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$run/" "${dict[@]}" "$run/corpus" \
+        >"$run/log" 2>&1 || status=$?
 
     # The last status line, "#<runs> DONE cov: .. ft: .. corp: <files>/<size> ..".
-    stats=$(grep -E '^#[0-9]+ ' "$run/log" | tail -n 1 || true)
+    stats=$(grep -E '^#[0-9]+[[:space:]]' "$run/log" | tail -n 1 || true)
     runs=$(sed -n 's/^stat::number_of_executed_units: //p' "$run/log" || true)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$stats")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$stats")
