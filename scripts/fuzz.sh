@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses of tests/fuzz with clang, ASan and UBSan and
 # runs each one after the other on a fresh copy of its seed corpus.
-# Usage: bash scripts/fuzz.sh [seconds-per-harness (60)] [build-dir (build-fuzz)]
+# Usage: bash scripts/fuzz.sh [seconds-per-harness (60)] [build-dir (build-fuzz)] [harness...]
 # Exits non-zero when any harness crashes, leaks, hangs or runs out of memory;
 # the input that did it is named and kept in <build-dir>/fuzz-run/<harness>/.
 set -Eeuo pipefail
@@ -11,6 +11,15 @@ seconds=${1:-60}
 build=${2:-$ROOT/build-fuzz}
 [[ $seconds =~ ^[1-9][0-9]*$ ]] || fail "seconds per harness must be a whole number above 0, not '$seconds'"
 [[ $build == /* ]] || build=$PWD/$build
+
+# The largest input libFuzzer makes: a reply is short, files may be longer.
+declare -A max_len=([fuzz_replies]=4096 [fuzz_pollfile]=65536 [fuzz_settingsfile]=65536)
+
+harnesses=("${@:3}")
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(fuzz_replies fuzz_pollfile fuzz_settingsfile)
+for name in "${harnesses[@]}"; do
+    [ -n "${max_len[$name]:-}" ] || fail "no harness named $name (there are: ${!max_len[*]})"
+done
 
 install_missing "${FUZZ_PACKAGES[@]}"
 
@@ -30,11 +39,8 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then
     export TMPDIR=/dev/shm
 fi
 
-# The largest input libFuzzer makes: a reply is short, files may be longer.
-declare -A max_len=([fuzz_replies]=4096 [fuzz_pollfile]=65536 [fuzz_settingsfile]=65536)
-
 found=()
-for name in fuzz_replies fuzz_pollfile fuzz_settingsfile; do
+for name in "${harnesses[@]}"; do
     run=$build/fuzz-run/$name
     rm -rf "$run"
     mkdir -p "$run/corpus"
