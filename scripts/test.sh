@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch with warnings as errors and
 # runs the whole test suite headless, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then each fuzzing harness for a short while.
 set -Eeuo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -28,4 +28,10 @@ build_and_test() {
 
 build_and_test "$ROOT/build-tests" "tests"
 build_and_test "$ROOT/build-sanitize" "tests under AddressSanitizer and UBSan" -DPOLLWRIGHT_SANITIZE=ON
-echo "All tests passed, plain and under the sanitizers."
+
+# Enough to catch a harness that no longer builds or a fault its seed corpus
+# and the first mutations reach; long runs: bash scripts/fuzz.sh 600.
+rm -rf "$ROOT/build-fuzz-ci"
+bash "$ROOT/scripts/fuzz.sh" 20 "$ROOT/build-fuzz-ci" \
+    || fail "fuzzing found a fault (see above); the input is kept under build-fuzz-ci/fuzz-run"
+echo "All tests passed, plain and under the sanitizers, and fuzzing found nothing."
