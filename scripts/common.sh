@@ -7,8 +7,11 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # libmodbus builds the test slave in tools/, which the normal build includes;
 # the tests also need socat (pty pairs), the pymodbus slave's packages,
 # desktop-file-validate for the installed desktop entry, and Xvfb for the soak.
+# Fuzzing needs clang, its libFuzzer and sanitizer runtimes (only recommended
+# by clang, so named here) and llvm-symbolizer for readable stack traces.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config)
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
+FUZZ_PACKAGES=("${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev llvm)
+TEST_PACKAGES=("${FUZZ_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
     xvfb x11-utils)
 
 fail() {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch with warnings as errors and
 # runs the whole test suite headless, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and last a two-minute soak of the real window
-# against a misbehaving slave under Xvfb.
+# UndefinedBehaviorSanitizer, then each fuzzing harness for a short while,
+# and last a two-minute soak of the real window against a misbehaving slave
+# under Xvfb.
 set -Eeuo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -29,6 +30,11 @@ build_and_test() {
 
 build_and_test "$ROOT/build-tests" "tests"
 build_and_test "$ROOT/build-sanitize" "tests under AddressSanitizer and UBSan" -DPOLLWRIGHT_SANITIZE=ON
+# Enough to catch a harness that no longer builds or a fault its seed corpus
+# and the first mutations reach; long runs: bash scripts/fuzz.sh 600.
+rm -rf "$ROOT/build-fuzz-ci"
+bash "$ROOT/scripts/fuzz.sh" 20 "$ROOT/build-fuzz-ci" \
+    || fail "fuzzing found a fault (see above); the input is kept under build-fuzz-ci/fuzz-run"
 echo "== soak: 90 s over TCP, 30 s over RTU"
 bash "$ROOT/bench/soak.sh" "$ROOT/build-tests" 90 30 || fail "the soak found counters or report records that do not add up"
-echo "All tests passed, plain and under the sanitizers, and the soak held."
+echo "All tests passed, plain and under the sanitizers; fuzzing found nothing and the soak held."

@@ -2,7 +2,6 @@
 
 #include "app/pollstore.h"
 #include "data/decimaltext.h"
-#include "data/valuedecoding.h"
 #include "storage/settingsfile.h"
 
 #include <QDomDocument>
@@ -26,6 +25,8 @@ constexpr qint64 maxPollFileBytes = 64 * 1024 * 1024;
 
 // The same bound as readXmlFile: our files nest four levels.
 constexpr int maxXmlDepth = 256;
+
+constexpr int maxFilledDescriptions = 2000;
 
 constexpr int fieldCount = 10;
 enum Field { PollDesc, Slave, Function, StartAddr, AddrPerItem, Val1, Val2, Val3, Write, Desc };
@@ -101,7 +102,7 @@ struct PollFileContent
 };
 
 // Reads a poll file in one pass of the stream reader, with the checks of
-// readXmlFile (well-formed, at most 256 levels) and no DTD. readXmlFile would
+// readXmlFile (well-formed, no lone surrogate, at most 256 levels) and no DTD. readXmlFile would
 // parse, print and have the load parse again: the largest realistic file took
 // 1.6 s that way. The nodes are those QDom gives: elements, text (whitespace
 // only is no node), CDATA, comments and processing instructions.
@@ -138,6 +139,8 @@ QXmlStreamReader::TokenType PollFileReader::next()
         --m_depth;
     else if (token == QXmlStreamReader::DTD)
         m_reader.raiseError(QStringLiteral("DTD"));
+    else if (hasLoneSurrogate(m_reader.text()) || hasLoneSurrogate(m_reader.processingInstructionData()))
+        m_reader.raiseError(QStringLiteral("lone surrogate"));
     return token;
 }
 
@@ -256,9 +259,11 @@ Poll PollFileReader::pollElement(bool &usable)
     if (found[Desc]) {
         poll.desc = lists[Desc];
     } else {
-        // A hand-written count of two billion must not allocate that many
-        // texts; no poll table block shows more rows than this.
-        const int count = qBound(0, decimalValue(poll.val1), MaxCoilValues);
+        // No more than the editor's largest count (2000 coils): the poll
+        // table shows rows past the list without a description, while 99
+        // polls of 65536 descriptions took seconds and gigabytes to save, to
+        // a file too large to load.
+        const int count = qBound(0, decimalValue(poll.val1), maxFilledDescriptions);
         poll.desc.reserve(count);
         for (int i = 0; i < count; ++i)
             poll.desc.append(emptyText);

@@ -20,8 +20,8 @@ void savePollFile(const QString &path);
 // shows a non-empty result in a warning box titled "File Error".
 //
 // "Couldn't Load File": missing, not a regular file, unreadable, empty, not
-// well-formed, nested more than 256 levels, carrying a DTD or larger than
-// 64 MiB; nothing has changed.
+// well-formed (a lone surrogate counts as not well-formed), nested more than
+// 256 levels, carrying a DTD or larger than 64 MiB; nothing has changed.
 // "Invalid file": the first node under the root is not an element named
 // "Sequence", a sequence entry is not a number from 1 to 99, or the second
 // node is not an element with "slave", "function" and "write"; PollStore is

@@ -42,6 +42,8 @@ bool shallowAndWellFormed(const QByteArray &bytes)
         // file into gigabytes.
         if (token == QXmlStreamReader::DTD)
             return false;
+        if (hasLoneSurrogate(reader.text()) || hasLoneSurrogate(reader.processingInstructionData()))
+            return false;
         if (token == QXmlStreamReader::EndElement)
             --depth;
     }
@@ -184,6 +186,17 @@ QString readXmlFile(const QString &path)
     if (!document.setContent(bytes))
         return QString();
     return document.toString(1);
+}
+
+bool hasLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            return true;
+    }
+    return false;
 }
 
 void writeTextFile(const QString &path, const QString &text, bool append)

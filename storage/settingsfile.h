@@ -4,6 +4,7 @@
 #include <QDomElement>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // The poll files used most recently, most recent first; an empty text marks a
 // free slot. Five entries after start-up, more only when the file lists more.
@@ -25,9 +26,14 @@ void loadSettings();
 void saveSettings();
 
 // The file parsed as XML and serialised again with one-space indentation;
-// empty when it cannot be opened, is not well-formed, is nested absurdly
-// deep or carries a DTD.
+// empty when it cannot be opened, is not well-formed (hasLoneSurrogate), is
+// nested absurdly deep or carries a DTD.
 QString readXmlFile(const QString &path);
+
+// True when the text holds a surrogate that is not half of a pair. No XML
+// document can, yet the stream reader passes them on from UTF-16 and UTF-32
+// files, and no save could write them back: the readers refuse such a file.
+bool hasLoneSurrogate(QStringView text);
 
 // Writes text to a file opened in text mode, replacing it (only once the new
 // text is wholly written) or appending; does nothing when it cannot be opened.
