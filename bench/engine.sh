@@ -37,13 +37,10 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # The window runs on a private Xvfb, as a user's would run on a display.
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $tmp/display ]] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.05; done
-[[ -s $tmp/display ]] || { echo "error: Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$tmp/display")"
-export DISPLAY QT_QPA_PLATFORM=xcb
-xdpyinfo >/dev/null 2>&1 || { echo "error: Xvfb on $DISPLAY does not answer" >&2; exit 1; }
+# shellcheck source=../scripts/xvfb.sh
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_xvfb
+export QT_QPA_PLATFORM=xcb
 
 # A fresh slave for each measurement, with its own request log; sets $port.
 start_slave() {

@@ -40,12 +40,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # -displayfd lets the server pick a free display itself, so parallel runs cannot collide.
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $tmp/display ]] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.05; done
-[[ -s $tmp/display ]] || { echo "error: Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$tmp/display")"
-xdpyinfo >/dev/null 2>&1 || { echo "error: Xvfb on $DISPLAY does not answer" >&2; exit 1; }
+# shellcheck source=../scripts/xvfb.sh
+source "$repo/scripts/xvfb.sh"
+start_xvfb
 
 # A slave on a free loopback port, and settings that point at it.
 "$slave" --tcp 0 >"$tmp/slave.out" 2>&1 &
