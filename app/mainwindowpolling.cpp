@@ -1,0 +1,272 @@
+// MainWindow's polling half: sending a poll, collecting its reply and the
+// sequence timer. Construction, the editor and the menus stay in
+// mainwindow.cpp.
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "data/functiontable.h"
+#include "data/polleditor.h"
+#include "data/polltable.h"
+#include "modbus/busywait.h"
+#include "modbus/connectionsettings.h"
+#include "modbus/framing.h"
+#include "modbus/messagelog.h"
+#include "modbus/transport.h"
+#include "storage/polls.h"
+#include "windows/dialogs.h"
+
+#include <QTimer>
+
+namespace {
+
+bool isWriteFunction(int function)
+{
+    return function == 5 || function == 6 || function == 15 || function == 16;
+}
+
+} // namespace
+
+// Sending
+
+void MainWindow::sendPoll(int number)
+{
+    // A sequence read from a hand-edited file may name polls that do not
+    // exist; they are skipped and the run goes on.
+    if (!pollNumber(number)) {
+        if (ui->sequencetoggle->isChecked())
+            pollTimer->start();
+        else
+            ui->singlepoll->setEnabled(true);
+        return;
+    }
+    if (Connection.serialMode)
+        sendSerialPoll(number);
+    else
+        sendTcpPoll(number);
+}
+
+void MainWindow::sendSerialPoll(int number)
+{
+    currentPoll = number;
+    countFrame(ui->numofpolls);
+    const Poll &poll = *pollNumber(number);
+    const Request request = rtuRequest(poll);
+    logSent(request.hex);
+    if (!transport->readySerial(busyWait)) {
+        reportPollError(QStringLiteral("Couldn't connect to serial port"));
+        return;
+    }
+    transport->writeSerial(request.bytes);
+    expectReply(poll.function.toInt(nullptr, 10), 0, true);
+    replyTimer->start();
+    CheckReadyRead();
+}
+
+void MainWindow::sendTcpPoll(int number)
+{
+    currentPoll = number;
+    countFrame(ui->numofpolls);
+    const Poll &poll = *pollNumber(number);
+    const Request request = tcpRequest(poll);
+    if (!transport->readyTcp(busyWait)) {
+        reportPollError(QStringLiteral("Couldn't connect to port to send message."));
+        return;
+    }
+    transport->writeTcp(request.bytes);
+    logSent(request.hex);
+    // The MBAP fields before the unit id add 6 bytes to every reply.
+    expectReply(poll.function.toInt(nullptr, 10), 6, false);
+    replyTimer->start();
+    CheckReadyRead();
+}
+
+void MainWindow::expectReply(int function, int headerBytes, bool serial)
+{
+    const int countIndex = functionTable->byteCountIndex(function);
+    replies.expect(functionTable->replyBaseLength(function) + headerBytes,
+                   countIndex == -1 ? -1 : countIndex + headerBytes, serial);
+}
+
+// Replies
+
+void MainWindow::CheckReadyRead()
+{
+    collectReply(1);
+}
+
+void MainWindow::collectReply(int tickMs)
+{
+    const bool serial = Connection.serialMode;
+    const bool open = transport->replyChannelOpen(serial);
+    const QByteArray incoming = open ? transport->readAvailable(serial) : QByteArray();
+    switch (replies.check(open, incoming, stopRequested, tickMs)) {
+    case ReplyCollector::Outcome::Waiting:
+        break;
+    case ReplyCollector::Outcome::Abandoned:
+        replyTimer->stop();
+        break;
+    case ReplyCollector::Outcome::Failed:
+        reportPollError(replies.error());
+        break;
+    case ReplyCollector::Outcome::Complete:
+        if (!serial && !Connection.connectOnce)
+            transport->closeTcpSocket();
+        readData(replies.replyCountIndex + 1);
+        break;
+    }
+}
+
+void MainWindow::readData(int startPos)
+{
+    Q_UNUSED(startPos) // the collector knows where the data starts
+    replyTimer->stop();
+    if (messageLogOn)
+        logEntry(MessageLog::responseEntry(currentPoll, QTime::currentTime(), replies.buffer()));
+    const Poll *poll = pollNumber(currentPoll);
+    if (poll && !isWriteFunction(poll->function.toInt(nullptr, 10)))
+        pollResponses[size_t(currentPoll - 1)] = replies.data();
+    countFrame(ui->numofvalid);
+
+    if (ui->sequencetoggle->isChecked()) {
+        if (!stopRequested) {
+            pollTimer->start();
+            TimeOut();
+        } else {
+            stopRequested = false;
+        }
+    } else {
+        ui->singlepoll->setEnabled(true);
+    }
+    if (displayOn)
+        pollTable->refreshPoll(currentPoll - 1);
+}
+
+void MainWindow::reportPollError(const QString &text)
+{
+    const bool serial = Connection.serialMode;
+    countFrame(ui->numoferror);
+    if (!serial && !Connection.connectOnce)
+        transport->closeTcpSocket();
+    const QString time = QTime::currentTime().toString(Qt::TextDate);
+    if (messageLogOn)
+        logEntry(MessageLog::errorEntry(currentPoll, time, text));
+    if (Connection.loggingOn)
+        MessageLog::appendReport(currentPoll, time, text);
+    if (!Connection.connectOnce)
+        transport->closeAfterError(serial);
+    replyTimer->stop();
+    replies.replyWaitMs = 0;
+    replies.lastRxSize = 0;
+    if (ui->sequencetoggle->isChecked())
+        pollTimer->start();
+    else
+        ui->singlepoll->setEnabled(true);
+}
+
+// Polling
+
+void MainWindow::on_singlepoll_clicked()
+{
+    ui->singlepoll->setEnabled(false);
+    const int number = ui->spinBox->value();
+    stopRequested = false;
+    if (!Connection.serialMode && !Connection.connectOnce && transport->tcpSocketOpen())
+        transport->closeTcpSocket();
+    sendPoll(number);
+}
+
+void MainWindow::on_sequencetoggle_toggled(bool checked)
+{
+    ui->sequencebutton->setEnabled(checked);
+    ui->groupBox->setEnabled(!checked);
+    ui->groupBox_3->setEnabled(checked);
+    ui->singlepoll->setEnabled(!checked);
+    if (checked && workingSequence.isEmpty())
+        on_sequencebutton_clicked();
+    if (checked)
+        pollTable->showSequence(workingSequence);
+    else
+        pollTable->showSinglePoll(ui->spinBox->value() - 1);
+}
+
+void MainWindow::on_sequencebutton_clicked()
+{
+    auto *dialog = new polls(workingSequence, nullptr);
+    sequenceDialog = dialog;
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
+    Dialogs::centreOver(dialog, this);
+    dialog->show();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QObject::destroyed, this, &MainWindow::Sequence_Destroyed);
+}
+
+void MainWindow::Sequence_Destroyed()
+{
+    pollEditor->loadPollEditor(ui->spinBox->value());
+    Sequence = workingSequence;
+    if (displayOn)
+        pollTable->showSequence(workingSequence);
+    // The queue shows the new list at once, not only after the next poll.
+    refreshNextLabel();
+}
+
+void MainWindow::on_gobutton_clicked()
+{
+    if (workingSequence.isEmpty())
+        return;
+    stopRequested = false;
+    sequencer.countdownMs = sequencer.pollIntervalMs;
+    pollTimer->start();
+}
+
+void MainWindow::on_stopbutton_clicked()
+{
+    pollTimer->stop();
+    stopRequested = true;
+    sequencer.reset();
+    refreshNextLabel();
+    ui->progressBar->setValue(0);
+}
+
+void MainWindow::TimeOut()
+{
+    switch (sequencer.tick(workingSequence, stopRequested)) {
+    case PollSequencer::Action::Stop:
+        pollTimer->stop();
+        break;
+    case PollSequencer::Action::Count:
+        // Every 50 ticks is all the eye can follow; a repaint per tick cost
+        // far more than the polling itself.
+        if (sequencer.countdownMs % 50 == 0)
+            ui->progressBar->setValue(sequencer.progress());
+        break;
+    case PollSequencer::Action::Send: {
+        pollTimer->stop();
+        const int number = sequencer.poll();
+        // The position moves on before the send: a STOP clicked while the
+        // send waits for its connection then still finds the run at its start.
+        sequencer.advance(workingSequence.size(), ui->timebetweenpolls->value(), ui->repeatspin->value());
+        ui->progressBar->setMaximum(sequencer.pollIntervalMs);
+        refreshNextLabel();
+        ui->progressBar->setValue(0);
+        sendPoll(number);
+        break;
+    }
+    }
+}
+
+void MainWindow::on_timebetweenpolls_valueChanged(double arg1)
+{
+    sequencer.setPollTime(arg1);
+    ui->progressBar->setMaximum(sequencer.pollIntervalMs);
+}
+
+void MainWindow::refreshNextLabel()
+{
+    const QStringList texts = PollSequencer::nextTexts(workingSequence, sequencer.sequencePos);
+    ui->nextpoll->setText(QStringLiteral("NEXT:") + texts.at(0));
+    QLabel *const queue[] = {ui->pollqueue1, ui->pollqueue2, ui->pollqueue3, ui->pollqueue4, ui->pollqueue5,
+                             ui->pollqueue6, ui->pollqueue7, ui->pollqueue8, ui->pollqueue9};
+    for (int i = 0; i < 9; ++i)
+        queue[i]->setText(texts.at(i + 1));
+}
