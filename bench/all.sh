@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every benchmark of the project in one run, each beside its anchor, for
 # docs/performance.md. Builds nothing: cmake --build <build-dir> first (the
-# Google Benchmark programs need libbenchmark-dev). Takes about 8 minutes.
+# Google Benchmark programs need libbenchmark-dev). Takes about 6 minutes.
 #   bash bench/all.sh [build-dir]
 set -euo pipefail
 build=${1:-build}
