@@ -173,8 +173,7 @@ void TestMainWindow::startState()
 // fixed geometries leave little room, so this guards the form's font choice.
 void TestMainWindow::labelsReadable()
 {
-    if (!QFontInfo(widget("centralWidget")->font()).family().startsWith("DejaVu Sans"))
-        QSKIP("the form's font is not installed; widths differ with the fallback");
+    REQUIRE_FORM_FONT(widget("centralWidget"));
     show();
     for (QLabel *label : m_window->findChildren<QLabel *>()) {
         if (label->text().isEmpty() || label->maximumWidth() <= 2)

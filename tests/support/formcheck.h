@@ -42,6 +42,15 @@ inline QString shownText(const QWidget *w)
     return texts.join('|');
 }
 
+// The forms' fixed label boxes are sized for this font (Debian package
+// fonts-dejavu-extra); a fallback font draws some labels cut off.
+inline bool usesFormFont(const QWidget *w)
+{
+    return QFontInfo(w->font()).family() == QLatin1String("DejaVu Sans Condensed");
+}
+#define REQUIRE_FORM_FONT(w)                                                                                 \
+    QVERIFY2(usesFormFont(w), "DejaVu Sans Condensed is not installed (Debian: fonts-dejavu-extra)")
+
 struct FormRow
 {
     const char *name;

@@ -293,8 +293,7 @@ void TestPolls::pollInfo()
     for (int i = 0; i < 3; ++i)
         QCOMPARE(widget<QLabel>(labels[i])->text(), shown[i]);
 
-    if (!QFontInfo(dialog->font()).family().startsWith("DejaVu Sans"))
-        return;
+    REQUIRE_FORM_FONT(dialog);
     for (const char *name : labels) {
         auto *label = widget<QLabel>(name);
         const QRect box = label->contentsRect();

@@ -125,8 +125,7 @@ void TestSerialInfo::window()
     QVERIFY(showsAppIcon(dialog));
     QVERIFY(widget("connectonce_2")->isHidden()); // the TCP tab's box stands for both
 
-    if (!QFontInfo(dialog->font()).family().startsWith("DejaVu Sans"))
-        return;
+    REQUIRE_FORM_FONT(dialog);
     for (QLabel *label : dialog->findChildren<QLabel *>())
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width()
                      || label->wordWrap(),
