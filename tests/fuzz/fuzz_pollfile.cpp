@@ -1,12 +1,9 @@
+#include "fuzzing.h"
+
 #include "app/pollstore.h"
 #include "storage/pollfile.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 // Arbitrary bytes loaded as a poll file. A file that loads must save, and the
 // save must load back to the same Sequence and the same polls, but for what a
@@ -19,20 +16,6 @@ using Store = std::array<Poll, MaxPolls>;
 
 QString inputPath;
 QString savedPath;
-
-bool whitespaceOnly(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-            return false;
-    }
-    return true;
-}
-
-QString savedText(const QString &text)
-{
-    return whitespaceOnly(text) ? QString() : text;
-}
 
 QStringList savedList(const QStringList &list, const QString &whenEmpty)
 {
@@ -76,12 +59,6 @@ void printPoll(const char *label, const Poll &p)
         int(p.write.size()), qPrintable(p.write.join('|')), int(p.desc.size()), qPrintable(p.desc.join('|')));
 }
 
-[[noreturn]] void broken(const char *what)
-{
-    std::fprintf(stderr, "fuzz_pollfile: %s\n", what);
-    std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -96,12 +73,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    {
-        QFile file(inputPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
-            broken("cannot write the input file");
-    }
+    writeInput(inputPath, data, size);
     fillPollDefaults();
     Sequence.clear();
     if (!loadPollFile(inputPath).isEmpty())

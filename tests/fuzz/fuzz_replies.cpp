@@ -1,3 +1,5 @@
+#include "fuzzing.h"
+
 #include "app/pollstore.h"
 #include "data/datatypetable.h"
 #include "data/functiontable.h"
@@ -38,12 +40,6 @@ struct Input
         return *data++;
     }
 };
-
-[[noreturn]] void broken(const char *what)
-{
-    std::fprintf(stderr, "fuzz_replies: %s\n", what);
-    std::abort();
-}
 
 void check(bool ok, const char *what)
 {

@@ -1,33 +1,16 @@
+#include "fuzzing.h"
+
 #include "modbus/connectionsettings.h"
 #include "storage/settingsfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 // Arbitrary bytes as the settings file in a temporary home folder. Whatever
 // they load as must save and load back the same, but for whitespace-only
 // texts, which load as empty.
 
 namespace {
-
-bool whitespaceOnly(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-            return false;
-    }
-    return true;
-}
-
-QString savedText(const QString &text)
-{
-    return whitespaceOnly(text) ? QString() : text;
-}
 
 // Every setting as text, so a mismatch can be printed and compared at once.
 QStringList fields(const ConnectionSettings &c, const QStringList &recent)
@@ -59,12 +42,6 @@ QStringList afterSave(ConnectionSettings c, QStringList recent)
     return fields(c, recent);
 }
 
-[[noreturn]] void broken(const char *what)
-{
-    std::fprintf(stderr, "fuzz_settingsfile: %s\n", what);
-    std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -80,12 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    {
-        QFile file(settingsFilePath());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
-            broken("cannot write the settings file");
-    }
+    writeInput(settingsFilePath(), data, size);
     Connection = ConnectionSettings();
     recentFiles.clear();
     loadSettings();
