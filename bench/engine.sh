@@ -26,20 +26,11 @@ cpu_s=20       # measured seconds of each CPU figure
 polls=100000   # memory: resident size after 1,000 and after this many polls
 export LC_ALL=C
 
-tmp=$(mktemp -d)
-xvfb_pid='' slave_pid=''
-cleanup() {
-    for p in $slave_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
+slave_pid=''
 # The window runs on a private Xvfb, as a user's would run on a display.
 # shellcheck source=../scripts/xvfb.sh
 source "$(dirname "$0")/../scripts/xvfb.sh"
-start_xvfb
+start_scratch_display
 export QT_QPA_PLATFORM=xcb
 
 # A fresh slave for each measurement, with its own request log; sets $port.

@@ -24,18 +24,10 @@ for tool in Xvfb xdpyinfo socat awk; do
 done
 export LC_ALL=C QT_QPA_PLATFORM=xcb
 
-tmp=$(mktemp -d)
-xvfb_pid='' slave_pid='' socat_pid=''
-cleanup() {
-    for p in $slave_pid $socat_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+slave_pid=''
 # shellcheck source=../scripts/xvfb.sh
 source "$(dirname "$0")/../scripts/xvfb.sh"
-start_xvfb
+start_scratch_display
 
 failed=0
 # Runs one soak; $1 names it, $2 the seconds, the rest are engine_bench's
@@ -76,7 +68,6 @@ if [[ $tcp_s -gt 0 ]]; then
 fi
 if [[ $rtu_s -gt 0 ]]; then
     socat -d -d pty,raw,echo=0,link="$tmp/master" pty,raw,echo=0,link="$tmp/slave-side" 2>"$tmp/socat.log" &
-    socat_pid=$!
     for _ in $(seq 100); do [[ -e $tmp/master && -e $tmp/slave-side ]] && break; sleep 0.05; done
     [[ -e $tmp/master ]] || { echo "error: socat made no pty pair:" >&2; cat "$tmp/socat.log" >&2; exit 1; }
     # No parity: a pty refuses it.

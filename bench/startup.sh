@@ -18,26 +18,13 @@ for tool in Xvfb xev xdpyinfo xwininfo xprop; do
 done
 
 export LC_ALL=C
-tmp=$(mktemp -d)
-xvfb_pid= xev_pid= app_pid=
-cleanup() {
-    exec 3<&- 2>/dev/null || true
-    for p in $app_pid $xev_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+app_pid=
+# shellcheck source=../scripts/xvfb.sh
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_scratch_display
+dpy=$DISPLAY
 
 now_us() { local t=${EPOCHREALTIME//[!0-9]/}; echo "$t"; }
-
-# -displayfd lets the server pick a free display itself, so parallel runs cannot collide.
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $tmp/display ]] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.05; done
-[[ -s $tmp/display ]] || { echo "error: Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
-dpy=":$(head -n1 "$tmp/display")"
-xdpyinfo -display "$dpy" >/dev/null 2>&1 || { echo "error: Xvfb on $dpy does not answer" >&2; exit 1; }
 
 mkfifo "$tmp/events"
 xev -display "$dpy" -root -event substructure -event property >"$tmp/events" &
@@ -52,7 +39,8 @@ done
 [[ ${line:-} == PropertyNotify* ]] || { echo "error: xev never reported events" >&2; exit 1; }
 
 # Sets $ms to the milliseconds from launch to the titled window's MapNotify.
-# Runs in the main shell, not $(...), so the trap always knows $app_pid.
+# Runs in the main shell, not $(...), so the program is one of its jobs and the
+# exit trap stops it.
 one_run() {
     local home="$tmp/home.$1" run="$tmp/run.$1" line t0 t1 win name
     mkdir -p "$home" "$run"; chmod 0700 "$run"

@@ -29,24 +29,13 @@ for tool in Xvfb xdotool xwininfo xdpyinfo /usr/bin/import /usr/bin/convert; do
 done
 mkdir -p "$outdir" || { echo "error: cannot create $outdir" >&2; exit 1; }
 
-tmp=$(mktemp -d)
-xvfb_pid= app_pid= slave_pid=
-cleanup() {
-    for p in $app_pid $slave_pid $xvfb_pid; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# -displayfd lets the server pick a free display itself, so parallel runs cannot collide.
+app_pid=
 # shellcheck source=../scripts/xvfb.sh
 source "$repo/scripts/xvfb.sh"
-start_xvfb
+start_scratch_display
 
 # A slave on a free loopback port, and settings that point at it.
 "$slave" --tcp 0 >"$tmp/slave.out" 2>&1 &
-slave_pid=$!
 for _ in $(seq 100); do grep -q '^ready' "$tmp/slave.out" && break; sleep 0.05; done
 port=$(sed -n 's/^ready tcp //p' "$tmp/slave.out")
 [[ -n $port ]] || { echo "error: the slave did not start:" >&2; cat "$tmp/slave.out" >&2; exit 1; }
