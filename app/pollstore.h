@@ -26,6 +26,8 @@ struct Poll
 };
 
 constexpr int MaxPolls = 99;
+// The largest count the editor offers (functions 1 and 2).
+constexpr int MaxCoilCount = 2000;
 
 // The process-wide polls; poll number n (1..99) is element n - 1. They outlive
 // every window, and every part of the program reaches this same instance.

@@ -168,7 +168,7 @@ void PollEditor::functionChanged()
         // The value first, then the maximum: a count above the new maximum is
         // clamped, and the clamp is stored through the count handler.
         w.numreg->setValue(decimalValue(poll.val1));
-        w.numreg->setMaximum(code <= 2 ? 2000 : code == 16 ? 60 : 125);
+        w.numreg->setMaximum(code <= 2 ? MaxCoilCount : code == 16 ? 60 : 125);
         break;
     case 5:
         if (!poll.write.isEmpty() && aboveOne(poll.write.first()))

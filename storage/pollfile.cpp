@@ -26,8 +26,6 @@ constexpr qint64 maxPollFileBytes = 64 * 1024 * 1024;
 // The same bound as readXmlFile: our files nest four levels.
 constexpr int maxXmlDepth = 256;
 
-constexpr int maxFilledDescriptions = 2000;
-
 constexpr int fieldCount = 10;
 enum Field { PollDesc, Slave, Function, StartAddr, AddrPerItem, Val1, Val2, Val3, Write, Desc };
 const char *const fieldNames[fieldCount] = {"polldesc", "slave", "function", "startaddr", "addrperitem",
@@ -259,11 +257,11 @@ Poll PollFileReader::pollElement(bool &usable)
     if (found[Desc]) {
         poll.desc = lists[Desc];
     } else {
-        // No more than the editor's largest count (2000 coils): the poll
+        // No more than the editor's largest count: the poll
         // table shows rows past the list without a description, while 99
         // polls of 65536 descriptions took seconds and gigabytes to save, to
         // a file too large to load.
-        const int count = qBound(0, decimalValue(poll.val1), maxFilledDescriptions);
+        const int count = qBound(0, decimalValue(poll.val1), MaxCoilCount);
         poll.desc.reserve(count);
         for (int i = 0; i < count; ++i)
             poll.desc.append(emptyText);
