@@ -3,6 +3,7 @@
 
 #include "resources/appresources.h"
 
+#include "app/closerequest.h"
 #include "app/framecounter.h"
 #include "app/repaintlimiter.h"
 #include "data/datatypetable.h"
@@ -22,6 +23,7 @@
 #include "windows/logging.h"
 #include "windows/serialinfo.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QResizeEvent>
@@ -133,6 +135,9 @@ MainWindow::MainWindow(QWidget *parent)
     on_displaycheck_toggled(displayOn);
     on_messagelogcheck_toggled(messageLogOn);
 
+    closeRequests = std::make_unique<CloseRequestFilter>(this);
+    QCoreApplication::instance()->installNativeEventFilter(closeRequests.get());
+
     ui->timeseight->hide();
     // The log is edited in place; an undo history of every entry would grow
     // without end in a read-only box.
@@ -155,13 +160,13 @@ MainWindow::~MainWindow()
         delete sequenceDialog;
     }
     // An open browser writes into chosenPath: it goes first.
+    QCoreApplication::instance()->removeNativeEventFilter(closeRequests.get());
     fileMenu.reset();
     for (const QPointer<QWidget> &window : loggingWindows)
         delete window;
     // Widgets still signal while they are torn down after this body has run;
     // nothing of them may reach the slots of a window that is gone.
-    for (QObject *child : findChildren<QObject *>())
-        child->disconnect(this);
+    Dialogs::detachChildren(this);
     // The editor and the table point into the widgets: they go first.
     pollEditor.reset();
     delete ui;
@@ -177,6 +182,17 @@ MainWindow::~MainWindow()
 QByteArray MainWindow::pollResponse(int number) const
 {
     return number >= 1 && number <= MaxPolls ? pollResponses.at(size_t(number - 1)) : QByteArray();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing this window ends the program even while a logging window or
+    // another window without a parent is still open; nothing is sent after it.
+    closing = true;
+    pollTimer->stop();
+    replyTimer->stop();
+    QMainWindow::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -199,6 +215,11 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::openConnectionDialog(bool loadFirst, const QString &message)
 {
+    // One dialog at a time: a second would be left out of the shutdown below.
+    if (connectionDialog) {
+        connectionDialog->raise();
+        return;
+    }
     ui->footer2->setText(QString());
     auto *dialog = new serialinfo(loadFirst, message, nullptr);
     connectionDialog = dialog;
@@ -224,6 +245,8 @@ void MainWindow::Settings_Clicked()
 
 void MainWindow::ConnectToPort()
 {
+    // The dialog is being destroyed; its pointer clears only after this.
+    connectionDialog.clear();
     QString text;
     if (transport->connectPort(&text))
         ui->footer2->setText(text);
@@ -387,8 +410,11 @@ void MainWindow::on_LoadClose()
     }
     ui->spinBox->setValue(1);
     pollEditor->loadPollEditor(ui->spinBox->value());
+    // This runs inside the browser's destruction: a message box's event loop
+    // there would deliver the browser's late signals to a half-destroyed
+    // window. The box comes once the browser is gone.
     if (load == PollFileMenu::Load::Failed)
-        Dialogs::warning(this, QStringLiteral("File Error"), error);
+        QTimer::singleShot(0, this, [this, error] { Dialogs::warning(this, QStringLiteral("File Error"), error); });
 }
 
 void MainWindow::on_SaveClose()

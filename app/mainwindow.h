@@ -13,12 +13,14 @@
 #include <array>
 #include <memory>
 
+class CloseRequestFilter;
 class DataTypeTable;
 class FunctionTable;
 class PollEditor;
 class PollTable;
 class QTreeWidgetItem;
 class QLabel;
+class QCloseEvent;
 class QResizeEvent;
 class QSignalMapper;
 class QTimer;
@@ -46,6 +48,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void ConnectToPort();
@@ -89,6 +92,7 @@ private:
     void sendSerialPoll(int number);
     void sendTcpPoll(int number);
     void sendPoll(int number);
+    bool waitForLine(bool serial);
     void expectReply(int function, int headerBytes, bool serial);
     void collectReply(int tickMs);
     void reportPollError(const QString &text);
@@ -112,6 +116,10 @@ private:
     ReplyCollector replies;
 
     bool stopRequested = false;
+    // A send is waiting for its line to open, with the event loop running.
+    bool lineWaiting = false;
+    // The window was closed: the program is ending and sends nothing more.
+    bool closing = false;
     bool messageLogOn = true;
     bool displayOn = true;
 
@@ -119,6 +127,7 @@ private:
     std::unique_ptr<DataTypeTable> dataTypeTable;
     std::unique_ptr<PollTable> pollTable;
     std::unique_ptr<PollEditor> pollEditor;
+    std::unique_ptr<CloseRequestFilter> closeRequests;
     QSignalMapper *recentMapper = nullptr;
     QPointer<serialinfo> connectionDialog;
     QPointer<polls> sequenceDialog;

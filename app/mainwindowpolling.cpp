@@ -51,13 +51,16 @@ void MainWindow::sendSerialPoll(int number)
     countFrame(ui->numofpolls);
     const Poll &poll = *pollNumber(number);
     const Request request = rtuRequest(poll);
+    // Read now: a load during the connect wait may replace the poll.
+    const int function = poll.function.toInt(nullptr, 10);
     logSent(request.hex);
-    if (!transport->readySerial(busyWait)) {
-        reportPollError(QStringLiteral("Couldn't connect to serial port"));
+    if (!waitForLine(true)) {
+        if (!closing)
+            reportPollError(QStringLiteral("Couldn't connect to serial port"));
         return;
     }
     transport->writeSerial(request.bytes);
-    expectReply(poll.function.toInt(nullptr, 10), 0, true);
+    expectReply(function, 0, true);
     replyTimer->start();
     CheckReadyRead();
 }
@@ -68,16 +71,34 @@ void MainWindow::sendTcpPoll(int number)
     countFrame(ui->numofpolls);
     const Poll &poll = *pollNumber(number);
     const Request request = tcpRequest(poll);
-    if (!transport->readyTcp(busyWait)) {
-        reportPollError(QStringLiteral("Couldn't connect to port to send message."));
+    const int function = poll.function.toInt(nullptr, 10);
+    if (!waitForLine(false)) {
+        if (!closing)
+            reportPollError(QStringLiteral("Couldn't connect to port to send message."));
         return;
     }
     transport->writeTcp(request.bytes);
     logSent(request.hex);
     // The MBAP fields before the unit id add 6 bytes to every reply.
-    expectReply(poll.function.toInt(nullptr, 10), 6, false);
+    expectReply(function, 6, false);
     replyTimer->start();
     CheckReadyRead();
+}
+
+// The connect wait keeps the event loop running. Ticks and Single Poll do
+// nothing while it lasts (see TimeOut), since a second send from inside it
+// would take the first one's reply for its own; a close of the window ends
+// the wait and sends nothing.
+bool MainWindow::waitForLine(bool serial)
+{
+    const auto wait = [this](int ms) {
+        if (!closing)
+            busyWait(ms);
+    };
+    lineWaiting = true;
+    const bool ready = serial ? transport->readySerial(wait) : transport->readyTcp(wait);
+    lineWaiting = false;
+    return ready && !closing;
 }
 
 void MainWindow::expectReply(int function, int headerBytes, bool serial)
@@ -167,6 +188,8 @@ void MainWindow::reportPollError(const QString &text)
 
 void MainWindow::on_singlepoll_clicked()
 {
+    if (lineWaiting)
+        return;
     ui->singlepoll->setEnabled(false);
     const int number = ui->spinBox->value();
     stopRequested = false;
@@ -191,6 +214,11 @@ void MainWindow::on_sequencetoggle_toggled(bool checked)
 
 void MainWindow::on_sequencebutton_clicked()
 {
+    // A second editor would commit its own list over the first one's.
+    if (sequenceDialog) {
+        sequenceDialog->raise();
+        return;
+    }
     auto *dialog = new polls(workingSequence, nullptr);
     sequenceDialog = dialog;
     dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
@@ -202,6 +230,8 @@ void MainWindow::on_sequencebutton_clicked()
 
 void MainWindow::Sequence_Destroyed()
 {
+    // The editor is being destroyed; its pointer clears only after this.
+    sequenceDialog.clear();
     pollEditor->loadPollEditor(ui->spinBox->value());
     Sequence = workingSequence;
     if (displayOn)
@@ -230,6 +260,10 @@ void MainWindow::on_stopbutton_clicked()
 
 void MainWindow::TimeOut()
 {
+    // The countdown holds while a send waits for its line (GO pressed during
+    // the wait restarts the timer).
+    if (lineWaiting || closing)
+        return;
     switch (sequencer.tick(workingSequence, stopRequested)) {
     case PollSequencer::Action::Stop:
         pollTimer->stop();

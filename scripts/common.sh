@@ -12,7 +12,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The windows' fixed label boxes are sized for DejaVu Sans Condensed, which a
 # fresh Debian lacks (only fonts-dejavu-core comes with Qt): without it some
 # labels are cut off.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev pkg-config fonts-dejavu-extra)
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev libxcb1-dev pkg-config fonts-dejavu-extra)
 FUZZ_PACKAGES=("${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev llvm)
 TEST_PACKAGES=("${FUZZ_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
     xvfb x11-utils)

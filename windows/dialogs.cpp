@@ -58,4 +58,10 @@ void centreOver(QWidget *window, const QWidget *over)
                  over->y() + over->height() / 2 - window->height() / 2);
 }
 
+void detachChildren(QObject *window)
+{
+    for (QObject *child : window->findChildren<QObject *>())
+        child->disconnect(window);
+}
+
 } // namespace Dialogs

@@ -45,4 +45,9 @@ bool getText(QWidget *parent, const QString &title, const QString &label, const 
 // Places window centred over another, its size unchanged.
 void centreOver(QWidget *window, const QWidget *over);
 
+// Cuts every connection from the window's children (models, views, timers)
+// to the window, for its destructor: what they emit while the window is torn
+// down must not reach a window whose form is already gone.
+void detachChildren(QObject *window);
+
 } // namespace Dialogs

@@ -80,6 +80,8 @@ fileexplorer::fileexplorer(bool isSave, QString *result, QString suggestedPath, 
 
 fileexplorer::~fileexplorer()
 {
+    // The models keep loading folders in the background until they go.
+    Dialogs::detachChildren(this);
     delete ui;
 }
 

@@ -77,6 +77,8 @@ logging::logging(QWidget *parent)
 
 logging::~logging()
 {
+    // The model keeps loading folders in the background until it goes.
+    Dialogs::detachChildren(this);
     delete ui;
 }
 

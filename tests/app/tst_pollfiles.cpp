@@ -4,6 +4,7 @@
 #include "storage/pollfile.h"
 #include "storage/settingsfile.h"
 #include "support/dialogscript.h"
+#include "support/modalanswerer.h"
 #include "support/slaveprocess.h"
 #include "windows/fileexplorer.h"
 
@@ -114,11 +115,11 @@ private slots:
     void cancelChangesNothing_data();
     void cancelChangesNothing();
     void recentList();
-    void failedLoad_data();
     void failedLoad();
     void browserStartFolder();
     void recentFileInNewProcess();
-    void windowsGoWithTheMainWindow();
+    void closingEndsTheProgram_data();
+    void closingEndsTheProgram();
 };
 
 void TestPollFiles::init()
@@ -267,39 +268,59 @@ void TestPollFiles::recentList()
     QCOMPARE(recentFiles, recentTexts(driver));
 }
 
-// A failed load tells why, leaves the recent list, and the editor shows poll 1.
-void TestPollFiles::failedLoad_data()
-{
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
-    QTest::addColumn<QString>("error");
-    QTest::newRow("file gone") << QByteArray() << "Couldn't Load File";
-    QTest::newRow("not a poll file") << QByteArray("<other><x/></other>") << "Invalid file";
-}
-
+// A file that does not load, chosen in the browser again and again, shows
+// the real "File Error" box each time while the folder changes under it
+// (downloads, other programs), and the window goes on: the recent list keeps
+// its entries, the editor shows poll 1, and a good file still loads. A file
+// gone from the recent list fails the same way.
 void TestPollFiles::failedLoad()
 {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, error);
-    DialogScript script;
     WindowDriver driver;
-    const QString path = driver.home() + "/broken.xml";
-    recentFiles = QStringList{"/elsewhere/x.xml", path, "", "", ""};
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+    const QString home = driver.home();
+    const QList<QPair<QString, QByteArray>> broken{
+        {"text.xml", "polls, but not XML\n"},
+        {"root.xml", "<other><x/></other>"},
+        {"sequence.xml", "<polls><Sequence><S>1</S><S>100</S></Sequence><Poll1/><Poll2/></polls>"}};
+    for (const auto &file : broken) {
+        QFile out(home + "/" + file.first);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.second) > 0);
     }
-    driver.widget<QSpinBox>("spinBox")->setValue(7);
-    action(driver, "actionRecent2")->trigger();
-    QCOMPARE(script.titles(), QStringList{"File Error: " + error});
-    QCOMPARE(script.shown.at(0).kind, Dialogs::Request::Warning);
-    QCOMPARE(recentFiles, (QStringList{"/elsewhere/x.xml", path, "", "", ""}));
-    QCOMPARE(driver.widget<QSpinBox>("spinBox")->value(), 1);
+    // The connection dialog reads the settings file, recent list included.
+    QVERIFY(driver.waitForDialog());
+    recentFiles = QStringList{home + "/gone.xml", "/elsewhere/x.xml", "", "", ""};
+    ModalAnswerer boxes;
+    int made = 0;
+    boxes.whileOpen = [&] { QDir(home).mkdir(QString("new %1").arg(++made)); };
+    boxes.holdMs = 50;
+    QStringList expected;
+    for (int i = 0; i < 21; ++i) {
+        driver.widget<QSpinBox>("spinBox")->setValue(7);
+        const QString name = broken.at(i % 3).first;
+        QVERIFY(choose(driver, "actionLoad", name));
+        expected << (name == "text.xml" ? "File Error: Couldn't Load File" : "File Error: Invalid file");
+        QTRY_COMPARE(boxes.seen, expected);
+        QTRY_COMPARE(boxes.answered, expected.size());
+        QCOMPARE(driver.widget<QSpinBox>("spinBox")->value(), 1);
+    }
+    QCOMPARE(recentFiles, (QStringList{home + "/gone.xml", "/elsewhere/x.xml", "", "", ""}));
+
+    action(driver, "actionRecent1")->trigger();
+    QTRY_COMPARE(boxes.answered, 22);
+    QCOMPARE(boxes.seen.last(), QString("File Error: Couldn't Load File"));
     // The next browser starts at the file that failed.
     fileexplorer *browser = openBrowser(driver, "actionSave");
     QVERIFY(browser);
-    QCOMPARE(browser->findChild<QLineEdit *>("filename")->text(), QString("broken.xml"));
+    QCOMPARE(browser->findChild<QLineEdit *>("filename")->text(), QString("gone.xml"));
+    QPointer<fileexplorer> closed(browser);
     browser->close();
+    QTRY_VERIFY(closed.isNull());
+
+    setUpPolls();
+    savePollFile(home + "/good.xml");
+    fillPollDefaults();
+    QVERIFY(choose(driver, "actionLoad", "good.xml"));
+    QCOMPARE(PollStore[1].polldesc, QString("setpoints"));
+    QCOMPARE(boxes.seen.size(), 22);
 }
 
 // After a load the browser starts at that file; after a save at the last
@@ -375,25 +396,42 @@ void TestPollFiles::recentFileInNewProcess()
     QCOMPARE(frames(slave, before + 6).mid(before), firstRun);
 }
 
-// "Logging" opens a further window each time; they and an open browser,
-// which writes into the main window, go when it goes.
-void TestPollFiles::windowsGoWithTheMainWindow()
+// Closing the main window ends the program while a sequence runs and other
+// windows are open: within a second, and with no request to the slave after
+// the close.
+void TestPollFiles::closingEndsTheProgram_data()
 {
-    auto driver = std::make_unique<WindowDriver>();
-    action(*driver, "actionLogging")->trigger();
-    action(*driver, "actionLogging")->trigger();
-    QList<QPointer<QWidget>> opened;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == "logging" && w->isVisible())
-            opened << w;
-    }
-    QCOMPARE(opened.size(), 2);
-    QVERIFY(opened.at(0)->windowFlags() & Qt::WindowStaysOnTopHint);
-    opened << openBrowser(*driver, "actionSave");
-    QVERIFY(opened.last());
-    driver.reset();
-    for (const QPointer<QWidget> &window : opened)
-        QVERIFY(window.isNull());
+    QTest::addColumn<QString>("open");
+    QTest::newRow("two logging windows") << "logging";
+    QTest::newRow("sequence editor") << "sequence";
+    QTest::newRow("load browser") << "load";
+    QTest::newRow("save browser") << "save";
+}
+
+void TestPollFiles::closingEndsTheProgram()
+{
+    QFETCH(QString, open);
+    SlaveProcess slave;
+    QVERIFY2(slave.startTcp(), qPrintable(slave.errorString()));
+    QTemporaryDir home;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--run-and-close", QString::number(slave.port()), open});
+    QVERIFY(child.waitForReadyRead(30000));
+    const QByteArray line = child.readLine();
+    QVERIFY2(line.startsWith("closing "), line.constData());
+    const qint64 closedAt = line.mid(8).trimmed().toLongLong();
+    QVERIFY(child.waitForFinished(10000));
+    const qint64 endedAt = QDateTime::currentMSecsSinceEpoch();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(endedAt - closedAt < 1000, qPrintable(QString("ended %1 ms after the close").arg(endedAt - closedAt)));
+    const QVector<LoggedRequest> requests = slave.requests();
+    QVERIFY(requests.size() >= 5);
+    QVERIFY(requests.last().timeMs <= closedAt);
 }
 
 // The second process of recentFileInNewProcess: a fresh window on the given
@@ -410,9 +448,44 @@ static int loadRecentAndRun(quint16 port, const QString &resavePath)
     return runSequence(driver, 6) ? 0 : 3;
 }
 
+// The child of closingEndsTheProgram: runs a sequence at full speed, opens
+// the windows named, closes the main window as a user does and runs the
+// event loop as the program does, saying when it closed.
+static int runAndClose(quint16 port, const QString &open)
+{
+    fillPollDefaults();
+    Sequence = {1, 2};
+    WindowDriver driver(QFile::decodeName(qgetenv("HOME")));
+    if (!driver.connectTcp(port, true))
+        return 2;
+    driver.widget<QDoubleSpinBox>("timebetweenpolls")->setValue(0);
+    driver.widget<QDoubleSpinBox>("repeatspin")->setValue(0);
+    driver.click("sequencetoggle");
+    driver.click("gobutton");
+    if (!pumpUntil([&] { return driver.count("numofvalid") >= 5; }, 10000))
+        return 3;
+    if (open == "logging") {
+        action(driver, "actionLogging")->trigger();
+        action(driver, "actionLogging")->trigger();
+    } else if (open == "sequence") {
+        driver.click("sequencebutton");
+    } else {
+        action(driver, open == "load" ? "actionLoad" : "actionSave")->trigger();
+    }
+    QTimer::singleShot(100, driver.window(), [&driver] {
+        printf("closing %lld\n", QDateTime::currentMSecsSinceEpoch());
+        fflush(stdout);
+        QCloseEvent close;
+        QApplication::sendEvent(driver.window(), &close);
+    });
+    return QApplication::exec();
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--run-and-close")
+        return runAndClose(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]));
     if (argc == 4 && QByteArray(argv[1]) == "--load-recent-and-run")
         return loadRecentAndRun(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]));
     TestPollFiles test;
