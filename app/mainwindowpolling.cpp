@@ -14,6 +14,7 @@
 #include "modbus/transport.h"
 #include "storage/polls.h"
 #include "windows/dialogs.h"
+#include "windows/serialinfo.h"
 
 #include <QTimer>
 
@@ -178,7 +179,9 @@ void MainWindow::reportPollError(const QString &text)
     replyTimer->stop();
     replies.replyWaitMs = 0;
     replies.lastRxSize = 0;
-    if (ui->sequencetoggle->isChecked())
+    // A new connection asked for during the connect wait stopped the run; the
+    // send it cut short must not start it again behind the dialog.
+    if (ui->sequencetoggle->isChecked() && !connectionDialog)
         pollTimer->start();
     else
         ui->singlepoll->setEnabled(true);

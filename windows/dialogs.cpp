@@ -6,25 +6,8 @@
 
 namespace Dialogs {
 
-namespace {
-Responder &responder()
-{
-    static Responder instance;
-    return instance;
-}
-} // namespace
-
-void setResponder(Responder r)
-{
-    responder() = std::move(r);
-}
-
 void warning(QWidget *parent, const QString &title, const QString &text)
 {
-    if (responder()) {
-        responder()({Request::Warning, title, text, QString(), QMessageBox::Ok, QMessageBox::NoButton});
-        return;
-    }
     QMessageBox::warning(parent, title, text, QMessageBox::Ok);
 }
 
@@ -32,8 +15,6 @@ QMessageBox::StandardButton question(QWidget *parent, const QString &title, cons
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton defaultButton)
 {
-    if (responder())
-        return responder()({Request::Question, title, text, QString(), buttons, defaultButton}).button;
     return QMessageBox::question(parent, title, text, buttons, defaultButton);
 }
 
@@ -41,14 +22,7 @@ bool getText(QWidget *parent, const QString &title, const QString &label, const 
              QString *text)
 {
     bool ok = false;
-    if (responder()) {
-        const Answer answer = responder()(
-            {Request::Input, title, label, defaultText, QMessageBox::NoButton, QMessageBox::NoButton});
-        ok = answer.accepted;
-        *text = answer.text;
-    } else {
-        *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, defaultText, &ok);
-    }
+    *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, defaultText, &ok);
     return ok;
 }
 

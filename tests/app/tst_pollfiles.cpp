@@ -4,7 +4,6 @@
 #include "storage/pollfile.h"
 #include "storage/settingsfile.h"
 #include "support/dialogscript.h"
-#include "support/modalanswerer.h"
 #include "support/slaveprocess.h"
 #include "windows/fileexplorer.h"
 
@@ -288,7 +287,7 @@ void TestPollFiles::failedLoad()
     // The connection dialog reads the settings file, recent list included.
     QVERIFY(driver.waitForDialog());
     recentFiles = QStringList{home + "/gone.xml", "/elsewhere/x.xml", "", "", ""};
-    ModalAnswerer boxes;
+    DialogScript boxes;
     int made = 0;
     boxes.whileOpen = [&] { QDir(home).mkdir(QString("new %1").arg(++made)); };
     boxes.holdMs = 50;
@@ -298,7 +297,7 @@ void TestPollFiles::failedLoad()
         const QString name = broken.at(i % 3).first;
         QVERIFY(choose(driver, "actionLoad", name));
         expected << (name == "text.xml" ? "File Error: Couldn't Load File" : "File Error: Invalid file");
-        QTRY_COMPARE(boxes.seen, expected);
+        QTRY_COMPARE(boxes.titles(), expected);
         QTRY_COMPARE(boxes.answered, expected.size());
         QCOMPARE(driver.widget<QSpinBox>("spinBox")->value(), 1);
     }
@@ -306,7 +305,7 @@ void TestPollFiles::failedLoad()
 
     action(driver, "actionRecent1")->trigger();
     QTRY_COMPARE(boxes.answered, 22);
-    QCOMPARE(boxes.seen.last(), QString("File Error: Couldn't Load File"));
+    QCOMPARE(boxes.titles().last(), QString("File Error: Couldn't Load File"));
     // The next browser starts at the file that failed.
     fileexplorer *browser = openBrowser(driver, "actionSave");
     QVERIFY(browser);
@@ -320,7 +319,7 @@ void TestPollFiles::failedLoad()
     fillPollDefaults();
     QVERIFY(choose(driver, "actionLoad", "good.xml"));
     QCOMPARE(PollStore[1].polldesc, QString("setpoints"));
-    QCOMPARE(boxes.seen.size(), 22);
+    QCOMPARE(boxes.shown.size(), 22);
 }
 
 // After a load the browser starts at that file; after a save at the last

@@ -298,8 +298,8 @@ void TestFileExplorer::confirm()
     click("saveload");
 
     QCOMPARE(dialogs.asked(), asked);
-    for (const Dialogs::Request &r : dialogs.shown)
-        QVERIFY(r.kind != Dialogs::Request::Question
+    for (const DialogScript::Shown &r : dialogs.shown)
+        QVERIFY(r.kind != DialogScript::Shown::Question
                 || (r.buttons == (QMessageBox::Save | QMessageBox::Cancel)
                     && r.defaultButton == QMessageBox::Cancel));
     QCOMPARE(result, chosen);
