@@ -20,6 +20,7 @@
 #include "storage/polls.h"
 #include "storage/settingsfile.h"
 #include "windows/dialogs.h"
+#include "windows/folderpaths.h"
 #include "windows/logging.h"
 #include "windows/serialinfo.h"
 
@@ -52,7 +53,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
 
     fillPollDefaults();
-    Connection.logFolder = QDir::homePath();
+    // Absolute, so the reports stay where the logging window shows them
+    // even when HOME is relative.
+    Connection.logFolder = FolderPaths::absolute(QDir::homePath());
 
     recentMapper = new QSignalMapper(this);
 

@@ -49,7 +49,7 @@ fileexplorer::fileexplorer(bool isSave, QString *result, QString suggestedPath, 
     ui->treeView->setModel(folderModel);
     for (int column = 1; column <= 3; ++column)
         ui->treeView->hideColumn(column);
-    folderModel->setRootPath(QDir::homePath());
+    folderModel->setRootPath(FolderPaths::absolute(QDir::homePath()));
     ui->treeView->setCurrentIndex(folderModel->index(startFolder(suggestedPath)));
 
     fileModel->setFilter(QDir::Files | QDir::NoDotAndDotDot);
@@ -93,12 +93,13 @@ fileexplorer::~fileexplorer()
 QString fileexplorer::startFolder(const QString &suggestedPath) const
 {
     QString folder = suggestedPath.isEmpty() ? QString() : FolderPaths::parentPart(suggestedPath);
+    // HOME may be relative (launchers, sandboxes): made absolute, like any
+    // path from outside, before the climb.
     if (!QDir::isAbsolutePath(folder))
-        folder = QDir::homePath();
-    folder = QDir::cleanPath(folder);
-    while (folder != rootFolder && !(QFileInfo(folder).isDir() && folderModel->index(folder).isValid()))
-        folder = FolderPaths::parentPart(folder);
-    return folder;
+        folder = FolderPaths::absolute(QDir::homePath());
+    return FolderPaths::nearestFolder(folder, [this](const QString &candidate) {
+        return QFileInfo(candidate).isDir() && folderModel->index(candidate).isValid();
+    });
 }
 
 QString fileexplorer::currentFolder() const

@@ -28,4 +28,24 @@ QString parentPart(const QString &path)
     return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
+QString absolute(const QString &path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+QString nearestFolder(const QString &path, const std::function<bool(const QString &)> &usable)
+{
+    const QString root = QStringLiteral("/");
+    QString folder = absolute(path);
+    if (!folder.startsWith(root))
+        return root;
+    while (folder != root && !usable(folder)) {
+        const QString parent = parentPart(folder);
+        if (parent.size() >= folder.size() || !parent.startsWith(root))
+            return root;
+        folder = parent;
+    }
+    return folder;
+}
+
 } // namespace FolderPaths

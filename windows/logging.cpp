@@ -7,6 +7,7 @@
 #include "storage/settingsfile.h"
 #include "windows/dialogs.h"
 #include "windows/folderactions.h"
+#include "windows/folderpaths.h"
 
 #include <QDir>
 #include <QFileSystemModel>
@@ -34,7 +35,8 @@ logging::logging(QWidget *parent)
 
     // A folder that no longer exists has no index: then nothing is current
     // and the folder menu stays away until a folder is clicked.
-    const QString start = Connection.logFolder.isEmpty() ? QDir::homePath() : Connection.logFolder;
+    const QString start =
+        FolderPaths::absolute(Connection.logFolder.isEmpty() ? QDir::homePath() : Connection.logFolder);
     ui->treeView->setCurrentIndex(folders->index(start));
     // Opened down to the chosen folder, so the user sees where the reports
     // go. The model reads and sorts folders in the background, moving rows

@@ -11,6 +11,8 @@ private slots:
     void childPath();
     void parts_data();
     void parts();
+    void nearestFolder_data();
+    void nearestFolder();
 };
 
 // A typed name may reach into sub-folders but never out of its folder.
@@ -63,6 +65,43 @@ void TestFolderPaths::parts()
     QFETCH(QString, parent);
     QCOMPARE(FolderPaths::lastPart(path), last);
     QCOMPARE(FolderPaths::parentPart(path), parent);
+}
+
+// Whatever the start, the climb ends: at the path made absolute, at the
+// nearest folder above it that is usable, or at the root.
+void TestFolderPaths::nearestFolder_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("usable"); // the one folder accepted
+    QTest::addColumn<QString>("folder");
+
+    const QString cwd = QDir::currentPath();
+    const QString parent = QFileInfo(cwd).path();
+    QTest::newRow("empty") << "" << cwd << "/";
+    QTest::newRow("dot") << "." << cwd << cwd;
+    QTest::newRow("dot dot") << ".." << parent << parent;
+    QTest::newRow("relative, parent usable") << "relhome/a/b" << cwd << cwd;
+    QTest::newRow("relative, nothing usable") << "relhome" << "" << "/";
+    QTest::newRow("only slashes") << "///" << "" << "/";
+    QTest::newRow("parents all missing") << "/no/such/folder/at/all" << "" << "/";
+    QTest::newRow("parent usable") << "/no/such/folder" << "/no" << "/no";
+    QTest::newRow("dot dots in an absolute path") << "/a/b/../../c/./d" << "/c" << "/c";
+    QTest::newRow("climbing past the root") << "/../../x" << "" << "/";
+    QTest::newRow("usable at once") << "/srv/polls/" << "/srv/polls" << "/srv/polls";
+}
+
+void TestFolderPaths::nearestFolder()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, usable);
+    QFETCH(QString, folder);
+    int asked = 0;
+    const QString found = FolderPaths::nearestFolder(start, [&](const QString &candidate) {
+        ++asked;
+        return candidate == usable;
+    });
+    QCOMPARE(found, folder);
+    QVERIFY(asked < 64);
 }
 
 QTEST_APPLESS_MAIN(TestFolderPaths)
