@@ -374,6 +374,16 @@ void MainWindow::on_descEdit_editingFinished()
     pollEditor->descriptionEdited();
 }
 
+void MainWindow::on_ordercombo_activated(const QString &arg1)
+{
+    Q_UNUSED(arg1)
+}
+
+void MainWindow::on_datatype_activated(const QString &arg1)
+{
+    Q_UNUSED(arg1)
+}
+
 void MainWindow::onTreeWidgetItemDoubleClicked(QTreeWidgetItem *item, int column)
 {
     pollTable->openEditor(item, column);

@@ -55,13 +55,16 @@ private slots:
     void errorReport(QSerialPort::SerialPortError error);
     void readData(int startPos);
     void on_numreg_valueChanged(int arg1);
+    void actionLoad_clicked();
     void on_slaveaddr_valueChanged(int arg1);
     void on_startaddr_valueChanged(int arg1);
     void on_spinBox_valueChanged(int arg1);
+    void actionLogging_clicked();
     void on_sequencebutton_clicked();
     void on_sequencetoggle_toggled(bool checked);
     void on_singlepoll_clicked();
     void on_datatype_currentIndexChanged(int index);
+    void actionSave_clicked();
     void on_gobutton_clicked();
     void on_stopbutton_clicked();
     void TimeOut();
@@ -74,18 +77,18 @@ private slots:
     void on_ordercombo_currentIndexChanged(const QString &arg1);
     void on_fucnum_currentIndexChanged(int index);
     void onTreeWidgetItemDoubleClicked(QTreeWidgetItem *item, int column);
+    void LoadRecentPoll(int index);
     void on_treeWidget_itemChanged(QTreeWidgetItem *item, int column);
     void on_timeseight_clicked();
+    void on_SaveClose();
+    void on_LoadClose();
     void on_displaycheck_toggled(bool checked);
     void on_messagelogcheck_toggled(bool checked);
     void on_spinAddrPerItem_valueChanged(int arg1);
+    // The two "activated" slots do nothing: the index-changed slots store a choice.
+    void on_ordercombo_activated(const QString &arg1);
     void on_descEdit_editingFinished();
-    void actionLoad_clicked();
-    void on_LoadClose();
-    void actionSave_clicked();
-    void on_SaveClose();
-    void LoadRecentPoll(int index);
-    void actionLogging_clicked();
+    void on_datatype_activated(const QString &arg1);
 
 private:
     void openConnectionDialog(bool loadFirst, const QString &message);

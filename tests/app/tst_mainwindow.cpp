@@ -16,6 +16,7 @@ private slots:
     void cleanup();
 
     void form();
+    void privateSlots();
     void menus();
     void startState();
     void labelsReadable();
@@ -122,6 +123,33 @@ void TestMainWindow::form()
     for (int column = 0; column < tree->columnCount(); ++column)
         headers << tree->headerItem()->text(column);
     QCOMPARE(headers, QStringList({"Polls", "Address", "Value", "Description"}));
+}
+
+// The window's slots in their fixed order, the two that do nothing included.
+void TestMainWindow::privateSlots()
+{
+    const QMetaObject *meta = m_window->metaObject();
+    QStringList found;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        if (method.methodType() == QMetaMethod::Slot && method.access() == QMetaMethod::Private)
+            found << QString::fromLatin1(method.methodSignature());
+    }
+    const QString expected =
+        "ConnectToPort()|errorReport(QSerialPort::SerialPortError)|readData(int)|"
+        "on_numreg_valueChanged(int)|actionLoad_clicked()|on_slaveaddr_valueChanged(int)|"
+        "on_startaddr_valueChanged(int)|on_spinBox_valueChanged(int)|actionLogging_clicked()|"
+        "on_sequencebutton_clicked()|on_sequencetoggle_toggled(bool)|on_singlepoll_clicked()|"
+        "on_datatype_currentIndexChanged(int)|actionSave_clicked()|on_gobutton_clicked()|"
+        "on_stopbutton_clicked()|TimeOut()|Sequence_Destroyed()|CheckReadyRead()|"
+        "Settings_Clicked()|on_reset_clicked()|abc()|on_timebetweenpolls_valueChanged(double)|"
+        "on_ordercombo_currentIndexChanged(QString)|on_fucnum_currentIndexChanged(int)|"
+        "onTreeWidgetItemDoubleClicked(QTreeWidgetItem*,int)|LoadRecentPoll(int)|"
+        "on_treeWidget_itemChanged(QTreeWidgetItem*,int)|on_timeseight_clicked()|on_SaveClose()|"
+        "on_LoadClose()|on_displaycheck_toggled(bool)|on_messagelogcheck_toggled(bool)|"
+        "on_spinAddrPerItem_valueChanged(int)|on_ordercombo_activated(QString)|"
+        "on_descEdit_editingFinished()|on_datatype_activated(QString)";
+    QCOMPARE(found, expected.split('|'));
 }
 
 // Each menu's entries in order ("-": a separator) and the names of their
