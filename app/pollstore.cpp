@@ -21,7 +21,8 @@ void fillPollDefaults()
     defaults.startaddr = QStringLiteral("1");
     defaults.val1 = QStringLiteral("1");
     defaults.write.append(QStringLiteral("0"));
-    defaults.desc.append(QString());
+    // Empty but not null: saved as start and end tag, as after a load.
+    defaults.desc.append(QStringLiteral(""));
     PollStore.fill(defaults);
 }
 

@@ -220,7 +220,7 @@ void PollEditor::countChanged(int count)
             poll.write.removeLast();
     }
     while (poll.desc.size() < count) {
-        poll.desc.append(QString());
+        poll.desc.append(QStringLiteral(""));
         poll.write.append(QStringLiteral("0"));
     }
     refreshSelected();

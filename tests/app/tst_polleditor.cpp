@@ -145,6 +145,8 @@ void TestPollEditor::countResizesLists()
     QCOMPARE(PollStore[0].write, write);
     QCOMPARE(PollStore[0].desc.size(), write.size());
     QCOMPARE(PollStore[0].desc.mid(0, 2), (QStringList{"a", "b"}));
+    // Empty texts, saved as start and end tag like loaded ones.
+    QVERIFY(!PollStore[0].desc.last().isNull());
     QCOMPARE(PollStore[0].val1, val1);
 }
 

@@ -25,7 +25,7 @@ void TestPollStore::defaults()
     expected.startaddr = "1";
     expected.val1 = "1";
     expected.write = QStringList{"0"};
-    expected.desc = QStringList{QString()};
+    expected.desc = QStringList{""};
 
     fillPollDefaults();
     PollStore[41].function = "16";

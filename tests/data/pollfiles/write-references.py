@@ -15,7 +15,7 @@ def el(ind, name, text):
     if text is None: return ' ' * ind + '<%s/>' % name
     return ' ' * ind + '<%s>%s</%s>' % (name, esc(text), name)
 def defaults():
-    return dict(polldesc=None, slave='1', addrperitem='1', function='3', startaddr='1', val1='1', val2=None, val3=None, write=['0'], desc=[None])
+    return dict(polldesc=None, slave='1', addrperitem='1', function='3', startaddr='1', val1='1', val2=None, val3=None, write=['0'], desc=[''])
 def null():
     return dict(polldesc=None, slave=None, addrperitem=None, function=None, startaddr=None, val1=None, val2=None, val3=None, write=[], desc=[])
 def doc(seq, polls):
