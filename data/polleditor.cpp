@@ -210,7 +210,8 @@ void PollEditor::countChanged(int count)
         return;
     Poll &poll = selectedPoll();
     const int function = decimalValue(poll.function);
-    if (function != 5 && function != 6)
+    // 5, 6 and codes from a hand-edited file have no count to store.
+    if ((function >= 1 && function <= 4) || function == 15 || function == 16)
         poll.val1 = QString::number(count);
     // Both lists follow the count; the description list is the measure, as
     // the two are kept the same length.

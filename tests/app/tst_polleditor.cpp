@@ -126,7 +126,7 @@ void TestPollEditor::countResizesLists_data()
     QTest::addColumn<QStringList>("write");
     QTest::addColumn<QString>("val1");
     QTest::newRow("3 to 5") << 16 << 5 << QStringList{"1", "2", "3", "0", "0"} << "5";
-    QTest::newRow("back to 2") << 16 << 2 << QStringList{"1", "2"} << "2";
+    QTest::newRow("back to 2, code 7 from a file: not stored") << 7 << 2 << QStringList{"1", "2"} << "1";
     QTest::newRow("coils to 4") << 1 << 4 << QStringList{"1", "2", "3", "0"} << "4";
 }
 
@@ -138,6 +138,8 @@ void TestPollEditor::countResizesLists()
     QFETCH(QString, val1);
 
     selectFunction(function);
+    // A code the list does not offer, as a hand-edited file may hold.
+    PollStore[0].function = QString::number(function);
     w<QSpinBox>("numreg")->setValue(3);
     PollStore[0].write = QStringList{"1", "2", "3"};
     PollStore[0].desc = QStringList{"a", "b", "c"};
