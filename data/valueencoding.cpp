@@ -5,7 +5,6 @@
 
 #include <QtEndian>
 
-#include <cmath>
 #include <cstring>
 
 const QString StringOrder = QStringLiteral("STRING");
@@ -81,14 +80,12 @@ QByteArray encodeBytes(const RequestItem &item)
     case DataTypeTable::Int64:
         return bigEndian(readInt64(item.text));
     case DataTypeTable::Float32: {
-        // Parsed in double and rounded once, so that the nine-digit text of the
-        // largest float still names it; only values past the float range read as 0.
+        // Parsed in double and rounded once, as IEEE single precision rounds:
+        // the nine-digit text of the largest float still names it, and a value
+        // past the float range becomes an infinity.
         bool ok = false;
         const double parsed = item.text.toDouble(&ok);
-        float value = ok ? float(parsed) : 0.0f;
-        if (std::isinf(value) && !std::isinf(parsed))
-            value = 0.0f;
-        return floatBytes<float, quint32>(value);
+        return floatBytes<float, quint32>(ok ? float(parsed) : 0.0f);
     }
     case DataTypeTable::Double64: {
         bool ok = false;

@@ -47,7 +47,7 @@ void TestValueCoding::encodeValue_data()
     QTest::newRow("Int64 min") << "-9223372036854775808" << 2 << "8000000000000000";
     QTest::newRow("Float32 1.5") << "1.5" << 3 << "3FC00000";
     QTest::newRow("Float32 negative zero") << "-0" << 3 << "80000000";
-    QTest::newRow("Float32 beyond range") << "1e39" << 3 << "00000000";
+    QTest::newRow("Float32 beyond range: infinity") << "1e39" << 3 << "7F800000";
     QTest::newRow("Float32 largest") << "3.40282347e+38" << 3 << "7F7FFFFF";
     QTest::newRow("Float32 rounds up to largest") << "-3.4028235e38" << 3 << "FF7FFFFF";
     QTest::newRow("Float32 inf") << "inf" << 3 << "7F800000";
