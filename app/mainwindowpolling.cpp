@@ -272,10 +272,8 @@ void MainWindow::TimeOut()
         pollTimer->stop();
         break;
     case PollSequencer::Action::Count:
-        // Every 50 ticks is all the eye can follow; a repaint per tick cost
-        // far more than the polling itself.
-        if (sequencer.countdownMs % 50 == 0)
-            ui->progressBar->setValue(sequencer.progress());
+        // Every tick; the window's repaint limit keeps the bar's paints down.
+        ui->progressBar->setValue(sequencer.progress());
         break;
     case PollSequencer::Action::Send: {
         pollTimer->stop();

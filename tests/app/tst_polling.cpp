@@ -302,9 +302,11 @@ void TestPolling::stopResetsAndDropsReply()
     QVERIFY2(!driver.log().contains("Response"), qPrintable(driver.log()));
     QCOMPARE(rig.slave.requests().size(), 1);
 
-    // STOP during a countdown clears the bar.
+    // STOP during a countdown clears the bar, which moves on every tick: 1, 2, 3 ...
+    QSignalSpy moves(progress, &QProgressBar::valueChanged);
     driver.click("gobutton");
     WAIT_FOR(progress->value() >= 100, 3000);
+    QCOMPARE(moves.size(), progress->value());
     driver.click("stopbutton");
     QCOMPARE(progress->value(), 0);
     QCOMPARE(queueLabels(driver), PassStart);
