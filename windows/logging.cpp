@@ -41,7 +41,7 @@ logging::logging(QWidget *parent)
     // Opened down to the chosen folder, so the user sees where the reports
     // go. The model reads and sorts folders in the background, moving rows
     // after the first scroll, so the tree follows the folder until the user
-    // clicks or scrolls it.
+    // clicks, scrolls, opens or closes a folder.
     auto *follow = new QTimer(this);
     follow->setSingleShot(true);
     connect(follow, &QTimer::timeout, this, [this] {
@@ -52,9 +52,19 @@ logging::logging(QWidget *parent)
     connect(folders, &QFileSystemModel::directoryLoaded, follow, refollow);
     connect(folders, &QAbstractItemModel::rowsInserted, follow, refollow);
     connect(folders, &QAbstractItemModel::layoutChanged, follow, refollow);
-    connect(ui->treeView->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-            [this] { followStart = false; });
-    connect(ui->treeView, &QAbstractItemView::pressed, this, [this] { followStart = false; });
+    const auto stopFollowing = [this] { followStart = false; };
+    connect(ui->treeView->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, stopFollowing);
+    connect(ui->treeView, &QAbstractItemView::pressed, this, stopFollowing);
+    connect(ui->treeView, &QTreeView::collapsed, this, stopFollowing);
+    // Scrolling to the folder, the view and the follow open the folders above
+    // it; any other folder opened is the user's doing.
+    connect(ui->treeView, &QTreeView::expanded, this, [this](const QModelIndex &opened) {
+        QModelIndex above = ui->treeView->currentIndex().parent();
+        while (above.isValid() && above != opened)
+            above = above.parent();
+        if (!above.isValid())
+            followStart = false;
+    });
     refollow();
 
     ui->loggingcheck->setChecked(Connection.loggingOn);

@@ -62,6 +62,7 @@ private slots:
     void folderMenu_data();
     void folderMenu();
     void nameColumn();
+    void closedFolderStaysClosed();
 
 private:
     // Opens the window as the main window does: no parent, shown at once.
@@ -479,6 +480,27 @@ void TestLogging::nameColumn()
 
     view->collapse(model()->index(base->path()));
     QCOMPARE(view->columnWidth(0), view->width() - 1);
+}
+
+// The tree opens down to the stored folder while it loads, until the user
+// closes a folder above it with its arrow, which is no press on a row: a
+// folder appearing afterwards leaves it closed.
+void TestLogging::closedFolderStaysClosed()
+{
+    Connection.logFolder = at("full/inner");
+    QVERIFY(open());
+    const QPersistentModelIndex folder = model()->index(base->path());
+    QTRY_VERIFY(tree()->isExpanded(folder));
+    const QRect rect = tree()->visualRect(folder);
+    const QPoint arrow(rect.left() - tree()->indentation() / 2, rect.center().y());
+    QVERIFY(tree()->viewport()->rect().contains(arrow));
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, arrow);
+    QVERIFY(!tree()->isExpanded(folder));
+
+    QVERIFY(QDir().mkdir(at("full/later")));
+    QTRY_VERIFY(model()->index(at("full/later")).isValid());
+    QTest::qWait(100); // the window's reaction to the new row comes from its event loop
+    QVERIFY(!tree()->isExpanded(folder));
 }
 
 QTEST_MAIN(TestLogging)
