@@ -278,8 +278,7 @@ void MainWindow::TimeOut()
     case PollSequencer::Action::Send: {
         pollTimer->stop();
         const int number = sequencer.poll();
-        // The position moves on before the send: a STOP clicked while the
-        // send waits for its connection then still finds the run at its start.
+        // Moved on before the connect wait, so a STOP during the wait leaves the run at its start.
         sequencer.advance(workingSequence.size(), ui->timebetweenpolls->value(), ui->repeatspin->value());
         ui->progressBar->setMaximum(sequencer.pollIntervalMs);
         refreshNextLabel();

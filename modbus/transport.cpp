@@ -142,8 +142,7 @@ void Transport::writeSerial(const QByteArray &bytes)
 
 void Transport::writeTcp(const QByteArray &bytes)
 {
-    // A reply dropped by STOP may still sit in the socket; left there, it
-    // would pass for the answer to this request and shift every later one.
+    // Stale bytes (a reply STOP dropped) would pass for this request's answer and shift every later one.
     tcpSocket->readAll();
     tcpSocket->flush();
     tcpSocket->write(bytes);

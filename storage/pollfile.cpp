@@ -18,12 +18,10 @@ const QString invalidFile = QStringLiteral("Invalid file");
 // and end tag.
 const QString emptyText = QStringLiteral("");
 
-// The largest realistic file (99 polls of 2,000 values and descriptions) is
-// 13 MB. Reading takes about four times a file's size in memory (100 MB: two
-// seconds, 380 MB), so a file past 64 MiB is not taken for a poll file.
+// Refused past 64 MiB: no real poll file is over 13 MB, and reading takes four times its size in memory.
 constexpr qint64 maxPollFileBytes = 64 * 1024 * 1024;
 
-// The same bound as readXmlFile: our files nest four levels.
+// Refused deeper, as readXmlFile refuses it (QDom would overflow the stack); our files nest four levels.
 constexpr int maxXmlDepth = 256;
 
 constexpr int fieldCount = 10;
@@ -43,9 +41,7 @@ int xmlCharLength(const QString &text, int i)
     return allowed ? 1 : 0;
 }
 
-// XML 1.0 cannot carry control characters, U+FFFE, U+FFFF or a lone
-// surrogate, not even as character references; QDom would write them and the
-// file would never load again. They are left out, so every save loads.
+// Drops what XML 1.0 cannot carry (controls, U+FFFE/FFFF, lone surrogates): saved, the file never loads.
 QString xmlText(const QString &text)
 {
     QString kept;
@@ -135,7 +131,7 @@ QXmlStreamReader::TokenType PollFileReader::next()
         m_reader.raiseError(QStringLiteral("nested too deep"));
     else if (token == QXmlStreamReader::EndElement)
         --m_depth;
-    else if (token == QXmlStreamReader::DTD)
+    else if (token == QXmlStreamReader::DTD) // its entities could blow a small file up to gigabytes
         m_reader.raiseError(QStringLiteral("DTD"));
     else if (hasLoneSurrogate(m_reader.text()) || hasLoneSurrogate(m_reader.processingInstructionData()))
         m_reader.raiseError(QStringLiteral("lone surrogate"));
@@ -257,10 +253,7 @@ Poll PollFileReader::pollElement(bool &usable)
     if (found[Desc]) {
         poll.desc = lists[Desc];
     } else {
-        // No more than the editor's largest count: the poll
-        // table shows rows past the list without a description, while 99
-        // polls of 65536 descriptions took seconds and gigabytes to save, to
-        // a file too large to load.
+        // At most the editor's largest count: 99 polls of 65536 took gigabytes to save, too large to load.
         const int count = qBound(0, decimalValue(poll.val1), MaxCoilCount);
         poll.desc.reserve(count);
         for (int i = 0; i < count; ++i)
