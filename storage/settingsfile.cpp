@@ -11,15 +11,10 @@
 
 namespace {
 
-// QDom prints and frees a document recursively, so a file nested a few
-// thousand levels deep overflows the stack (6,000 levels crash here). Our own
-// files nest four levels at most.
+// Deeper nesting is refused: QDom recurses, and 6,000 levels overflow the stack (ours nest 4).
 constexpr int maxXmlDepth = 256;
 
-// A settings file is well under a kilobyte. Reading a 50 MB one took four
-// seconds and close to a gigabyte of memory (eleven seconds under the
-// sanitizers), so a settings file past 1 MiB is not ours and counts as not
-// well-formed. Poll files share readXmlFile and may rightly be megabytes.
+// A settings file past 1 MiB is not ours (ours is under 1 KB; 50 MB took a gigabyte to read).
 constexpr qint64 maxSettingsBytes = 1024 * 1024;
 
 constexpr int freeRecentSlots = 5;
@@ -38,8 +33,7 @@ bool shallowAndWellFormed(const QByteArray &bytes)
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement && ++depth > maxXmlDepth)
             return false;
-        // Our files never carry a DTD, and its entities could expand a small
-        // file into gigabytes.
+        // A DTD is refused: ours carry none, and its entities can blow a file up to gigabytes.
         if (token == QXmlStreamReader::DTD)
             return false;
         if (hasLoneSurrogate(reader.text()) || hasLoneSurrogate(reader.processingInstructionData()))
@@ -211,9 +205,7 @@ void writeTextFile(const QString &path, const QString &text, bool append)
         return;
     }
 
-    // A new file replaces the old one only once it is complete, so a full disk
-    // or a crash leaves the old file. A folder that takes no new files is
-    // written in place instead.
+    // The new file replaces the old only when complete, so a full disk or a crash keeps the old one.
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))

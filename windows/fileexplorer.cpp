@@ -206,9 +206,7 @@ void fileexplorer::DeleteFolder()
         FolderActions::deleteFolder(this, folder);
 }
 
-// The file operations act in the file's own folder, the one the list shows:
-// the tree's current folder may have moved on without a click (keys, a right
-// click) and may hold another file of the same name.
+// File operations act in the folder the list shows: the tree may have moved on.
 void fileexplorer::RenameFile()
 {
     const QString path = currentFile();

@@ -4,6 +4,7 @@
 
 namespace FolderPaths {
 
+// A typed name that is absolute or climbs out with ".." is refused rather than followed.
 QString childPath(const QString &folder, const QString &name)
 {
     if (name.isEmpty() || folder.isEmpty() || QDir::isAbsolutePath(name))
