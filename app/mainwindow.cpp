@@ -79,7 +79,9 @@ MainWindow::MainWindow(QWidget *parent)
     stopRequested = false;
 
     transport = new Transport(this);
-    new RepaintLimiter(this, 20); // 50 frames a second
+    // 20 frames a second: the progress bar takes a value every 1 ms tick, and
+    // this keeps its paints at the rate the bar used to move.
+    new RepaintLimiter(this, 50);
     // Precise timers: a coarse 1 ms tick may fire late, which would stretch
     // both the countdown between polls and every reply wait.
     pollTimer = new QTimer(this);
