@@ -238,7 +238,10 @@ void TestConnection::noDescriptorLeaks()
     }
     driver.click("singlepoll");
     QTRY_COMPARE(driver.count("numofvalid"), 2);
-    QCOMPARE(openDescriptors(), before);
+    // A leak grows with the cycles; one fewer is a descriptor of an earlier
+    // test that Qt closed meanwhile.
+    const int after = openDescriptors();
+    QVERIFY2(after <= before, qPrintable(QString("%1 descriptors before, %2 after").arg(before).arg(after)));
 }
 
 QTEST_MAIN(TestConnection)
