@@ -24,28 +24,30 @@ quint32 internAtom(xcb_connection_t *connection, const char *name)
 
 CloseRequestFilter::CloseRequestFilter(QWidget *window_)
     : window(window_)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    if (!xcb_connection_has_error(connection)) {
-        protocolsAtom = internAtom(connection, "WM_PROTOCOLS");
-        deleteAtom = internAtom(connection, "WM_DELETE_WINDOW");
-    }
-    xcb_disconnect(connection);
-}
+{}
 
 bool CloseRequestFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *)
 {
-    if (!protocolsAtom || !window || eventType != "xcb_generic_event_t")
+    if (!window || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
         return false;
+    // Looked up at the first client message, not at start-up: a connection
+    // of its own costs a round trip to the server.
+    if (!protocolsAtom) {
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        if (!xcb_connection_has_error(connection)) {
+            protocolsAtom = internAtom(connection, "WM_PROTOCOLS");
+            deleteAtom = internAtom(connection, "WM_DELETE_WINDOW");
+        }
+        xcb_disconnect(connection);
+    }
     const auto *client = static_cast<const xcb_client_message_event_t *>(message);
     const QWindow *modal = QGuiApplication::modalWindow();
-    if (client->format != 32 || client->type != protocolsAtom || client->data.data32[0] != deleteAtom
-        || client->window != window->winId() || !modal || modal == window->windowHandle())
+    if (!protocolsAtom || client->format != 32 || client->type != protocolsAtom
+        || client->data.data32[0] != deleteAtom || client->window != window->winId() || !modal
+        || modal == window->windowHandle())
         return false;
     // Queued: the modal window's own event loop may be the one running here.
     QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);

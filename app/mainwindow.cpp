@@ -429,7 +429,8 @@ void MainWindow::on_LoadClose()
     // there would deliver the browser's late signals to a half-destroyed
     // window. The box comes once the browser is gone.
     if (load == PollFileMenu::Load::Failed)
-        QTimer::singleShot(0, this, [this, error] { Dialogs::warning(this, QStringLiteral("File Error"), error); });
+        QTimer::singleShot(0, this,
+                           [this, error] { Dialogs::warning(this, QStringLiteral("File Error"), error); });
 }
 
 void MainWindow::on_SaveClose()

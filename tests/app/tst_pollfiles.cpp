@@ -468,7 +468,8 @@ void TestPollFiles::closingEndsTheProgram()
     const qint64 endedAt = QDateTime::currentMSecsSinceEpoch();
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(endedAt - closedAt < 1000, qPrintable(QString("ended %1 ms after the close").arg(endedAt - closedAt)));
+    QVERIFY2(endedAt - closedAt < 1000,
+             qPrintable(QString("ended %1 ms after the close").arg(endedAt - closedAt)));
     // Every request the slave saw was sent before the close; the last one
     // may still have sat in the socket's buffer.
     QVERIFY(sent >= 5);
