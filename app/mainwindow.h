@@ -96,7 +96,6 @@ private:
     void sendTcpPoll(int number);
     void sendPoll(int number);
     bool waitForLine(bool serial);
-    void expectReply(int function, int headerBytes, bool serial);
     void collectReply(int tickMs);
     void reportPollError(const QString &text);
     void logSent(const QStringList &hexBytes);

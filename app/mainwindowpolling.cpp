@@ -18,15 +18,6 @@
 
 #include <QTimer>
 
-namespace {
-
-bool isWriteFunction(int function)
-{
-    return function == 5 || function == 6 || function == 15 || function == 16;
-}
-
-} // namespace
-
 // Sending
 
 void MainWindow::sendPoll(int number)
@@ -57,11 +48,11 @@ void MainWindow::sendSerialPoll(int number)
     logSent(request.hex);
     if (!waitForLine(true)) {
         if (!closing)
-            reportPollError(QStringLiteral("Couldn't connect to serial port"));
+            reportPollError(MessageLog::lineError(true));
         return;
     }
     transport->writeSerial(request.bytes);
-    expectReply(function, 0, true);
+    replies.expectReply(*functionTable, function, true);
     replyTimer->start();
     CheckReadyRead();
 }
@@ -75,13 +66,12 @@ void MainWindow::sendTcpPoll(int number)
     const int function = poll.function.toInt(nullptr, 10);
     if (!waitForLine(false)) {
         if (!closing)
-            reportPollError(QStringLiteral("Couldn't connect to port to send message."));
+            reportPollError(MessageLog::lineError(false));
         return;
     }
     transport->writeTcp(request.bytes);
     logSent(request.hex);
-    // The MBAP fields before the unit id add 6 bytes to every reply.
-    expectReply(function, 6, false);
+    replies.expectReply(*functionTable, function, false);
     replyTimer->start();
     CheckReadyRead();
 }
@@ -100,13 +90,6 @@ bool MainWindow::waitForLine(bool serial)
     const bool ready = serial ? transport->readySerial(wait) : transport->readyTcp(wait);
     lineWaiting = false;
     return ready && !closing;
-}
-
-void MainWindow::expectReply(int function, int headerBytes, bool serial)
-{
-    const int countIndex = functionTable->byteCountIndex(function);
-    replies.expect(functionTable->replyBaseLength(function) + headerBytes,
-                   countIndex == -1 ? -1 : countIndex + headerBytes, serial);
 }
 
 // Replies
@@ -131,8 +114,7 @@ void MainWindow::collectReply(int tickMs)
         reportPollError(replies.error());
         break;
     case ReplyCollector::Outcome::Complete:
-        if (!serial && !Connection.connectOnce)
-            transport->closeTcpSocket();
+        transport->endRequest(serial, false);
         readData(replies.replyCountIndex + 1);
         break;
     }
@@ -145,7 +127,7 @@ void MainWindow::readData(int startPos)
     if (messageLogOn)
         logEntry(MessageLog::responseEntry(currentPoll, QTime::currentTime(), replies.buffer()));
     const Poll *poll = pollNumber(currentPoll);
-    if (poll && !isWriteFunction(poll->function.toInt(nullptr, 10)))
+    if (poll && !functionTable->write(poll->function.toInt(nullptr, 10)))
         pollResponses[size_t(currentPoll - 1)] = replies.data();
     countFrame(ui->numofvalid);
 
@@ -167,15 +149,12 @@ void MainWindow::reportPollError(const QString &text)
 {
     const bool serial = Connection.serialMode;
     countFrame(ui->numoferror);
-    if (!serial && !Connection.connectOnce)
-        transport->closeTcpSocket();
+    transport->endRequest(serial, true);
     const QString time = QTime::currentTime().toString(Qt::TextDate);
     if (messageLogOn)
         logEntry(MessageLog::errorEntry(currentPoll, time, text));
     if (Connection.loggingOn)
         MessageLog::appendReport(currentPoll, time, text);
-    if (!Connection.connectOnce)
-        transport->closeAfterError(serial);
     replyTimer->stop();
     replies.replyWaitMs = 0;
     replies.lastRxSize = 0;

@@ -20,15 +20,6 @@ bool isCoilWrite(int function)
     return function == 5 || function == 15;
 }
 
-int itemRowCount(const Poll &poll, int function)
-{
-    if (function == 5 || function == 6)
-        return 1;
-    // A hand-edited count can be anything; no request reaches more than a
-    // 16-bit address space of coils, so no block grows past that.
-    return qBound(0, decimalValue(poll.val1), MaxCoilValues);
-}
-
 // Sets a cell without itemChanged, which would store the text again.
 void setCellQuietly(QTreeWidgetItem *item, int column, const QString &text)
 {
@@ -80,21 +71,15 @@ QTreeWidgetItem *PollTable::buildPollBlock(int index, const QColor &colour) cons
     const QVariant centred(int(Qt::AlignCenter));
     const Qt::ItemFlags flags = header->flags() | Qt::ItemIsEditable;
 
-    const QStringList values = pollValues(poll, m_responses[size_t(index)], m_types);
-    // 64-bit: a hand-edited start address and step may overflow an int.
-    const qint64 start = decimalValue(poll.startaddr);
-    const qint64 step = decimalValue(poll.addrperitem);
-    const QString zero = QStringLiteral("0");
-
-    const int rows = itemRowCount(poll, function);
+    const QList<PollItem> rows = pollItems(poll, m_responses[size_t(index)], m_types);
     QList<QTreeWidgetItem *> items;
-    items.reserve(rows);
-    for (int i = 0; i < rows; ++i) {
+    items.reserve(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
         auto *item = new QTreeWidgetItem;
         item->setFlags(flags);
-        item->setText(AddressColumn, QString::number(start + i * step));
-        item->setText(ValueColumn, i < values.size() ? values.at(i) : zero);
-        item->setText(DescriptionColumn, poll.desc.value(i));
+        item->setText(AddressColumn, QString::number(rows.at(i).address));
+        item->setText(ValueColumn, rows.at(i).value);
+        item->setText(DescriptionColumn, rows.at(i).description);
         for (int column = AddressColumn; column < ColumnCount; ++column) {
             item->setData(column, Qt::BackgroundRole, backgrounds[i % 2][column - AddressColumn]);
             item->setData(column, Qt::TextAlignmentRole, centred);

@@ -87,6 +87,21 @@ QStringList decodeRegisters(const Poll &poll, const QByteArray &data, const Data
 
 } // namespace
 
+QList<PollItem> pollItems(const Poll &poll, const QByteArray &data, const DataTypeTable &types)
+{
+    const int function = decimalValue(poll.function);
+    const int count = function == 5 || function == 6 ? 1 : qBound(0, decimalValue(poll.val1), MaxCoilValues);
+    const QStringList values = pollValues(poll, data, types);
+    const qint64 start = decimalValue(poll.startaddr);
+    const qint64 step = decimalValue(poll.addrperitem);
+    QList<PollItem> items;
+    items.reserve(count);
+    for (int i = 0; i < count; ++i)
+        items.append(
+            {start + i * step, i < values.size() ? values.at(i) : QStringLiteral("0"), poll.desc.value(i)});
+    return items;
+}
+
 QString formatFloat(double value)
 {
     return QString::number(value, 'g', 6);

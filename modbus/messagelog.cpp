@@ -35,6 +35,12 @@ QString errorEntry(int poll, const QString &timeText, const QString &error)
            + QLatin1Char('\n');
 }
 
+QString lineError(bool serial)
+{
+    return serial ? QStringLiteral("Couldn't connect to serial port")
+                  : QStringLiteral("Couldn't connect to port to send message.");
+}
+
 QString withEntry(const QString &log, const QString &entry)
 {
     QString text = entry + log;
@@ -43,11 +49,16 @@ QString withEntry(const QString &log, const QString &entry)
     return text;
 }
 
+QString reportHeadline(int pollNumber, const QString &timeText, const QString &error)
+{
+    return QStringLiteral("Poll ") + QString::number(pollNumber) + QStringLiteral(" at ") + timeText
+           + QStringLiteral(" Error: ") + error + QStringLiteral(".\n");
+}
+
 QString reportRecord(int pollNumber, const QString &timeText, const QString &error, const Poll &poll,
                      const ConnectionSettings &connection)
 {
-    QString record = QStringLiteral("Poll ") + QString::number(pollNumber) + QStringLiteral(" at ") + timeText
-                     + QStringLiteral(" Error: ") + error + QStringLiteral(".\n");
+    QString record = reportHeadline(pollNumber, timeText, error);
     record += QStringLiteral("Slave: ") + poll.slave + QStringLiteral(" / Function: ") + poll.function
               + QStringLiteral(" / Address: ") + poll.startaddr + QLatin1Char('\n');
     if (connection.serialMode)

@@ -24,10 +24,15 @@ QString responseEntry(int poll, const QTime &time, const QByteArray &bytes);
 // Separator, then the error text; errors carry the time without milliseconds.
 QString errorEntry(int poll, const QString &timeText, const QString &error);
 
+// The error of a request whose line never became ready.
+QString lineError(bool serial);
+
 // The log with a reply or error entry put on top: when the old text was
 // longer than TrimLength, 3000 characters from position 3000 are dropped.
 QString withEntry(const QString &log, const QString &entry);
 
+// The first line of a report record: "Poll N at TIME Error: ERROR.\n".
+QString reportHeadline(int pollNumber, const QString &timeText, const QString &error);
 // The four lines appended to the report file for one failed poll.
 QString reportRecord(int pollNumber, const QString &timeText, const QString &error, const Poll &poll,
                      const ConnectionSettings &connection);

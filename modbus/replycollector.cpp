@@ -1,10 +1,20 @@
 #include "modbus/replycollector.h"
 
+#include "data/functiontable.h"
+
 void ReplyCollector::expect(int baseLength, int countIndex, bool serialLine)
 {
     replyBaseLength = baseLength;
     replyCountIndex = countIndex;
     serial = serialLine;
+}
+
+void ReplyCollector::expectReply(const FunctionTable &functions, int function, bool serialLine)
+{
+    const int header = serialLine ? 0 : 6;
+    const int countIndex = functions.byteCountIndex(function);
+    expect(functions.replyBaseLength(function) + header, countIndex == -1 ? -1 : countIndex + header,
+           serialLine);
 }
 
 ReplyCollector::Outcome ReplyCollector::check(bool channelOpen, const QByteArray &incoming,
@@ -45,7 +55,7 @@ ReplyCollector::Outcome ReplyCollector::waitTick(const QString &error, bool stop
         return Outcome::Abandoned;
     }
     replyWaitMs += tickMs;
-    if (replyWaitMs > TimeoutMs - 1) {
+    if (replyWaitMs > timeoutMs - 1) {
         m_error = error;
         replyWaitMs = 0;
         lastRxSize = 0;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class FunctionTable;
+
 // Gathers the reply to one request tick by tick and judges it complete by its
 // length alone: the byte-count byte, when the function has one, says how
 // long it must be. CRC, slave, function and exception replies are not
@@ -24,6 +26,9 @@ public:
     // Before each request: the fixed reply length and the index of the
     // byte-count byte (-1 for fixed-length replies), as the transport frames them.
     void expect(int baseLength, int countIndex, bool serial);
+    // The same from the function table: a TCP reply carries the 6 MBAP bytes
+    // before the unit id on top.
+    void expectReply(const FunctionTable &functions, int function, bool serial);
     // A new request starts with an empty buffer.
     void clear() { rxBuffer.clear(); }
 
@@ -39,6 +44,8 @@ public:
     QByteArray data() const;
     const QByteArray &buffer() const { return rxBuffer; }
 
+    // The time without new bytes after which a reply has failed.
+    int timeoutMs = TimeoutMs;
     int expectedLength = 0;
     int replyWaitMs = 0;
     int lastRxSize = 0;

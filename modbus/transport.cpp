@@ -69,6 +69,10 @@ bool Transport::connectPort(QString *text)
 void Transport::watch(QIODevice *device)
 {
     connect(device, &QIODevice::readyRead, this, &Transport::bytesArrived);
+    if (auto *socket = qobject_cast<QAbstractSocket *>(device))
+        connect(socket, &QAbstractSocket::stateChanged, this, &Transport::lineChanged);
+    else if (auto *port = qobject_cast<QSerialPort *>(device))
+        connect(port, &QSerialPort::errorOccurred, this, &Transport::lineChanged);
 }
 
 void Transport::connectTcp()
@@ -171,6 +175,16 @@ void Transport::closeAfterError(bool serial)
         tcpSocket->readAll();
         tcpSocket->close();
     }
+}
+
+void Transport::endRequest(bool serial, bool failed)
+{
+    if (Connection.connectOnce)
+        return;
+    if (!serial)
+        closeTcpSocket();
+    else if (failed)
+        closeAfterError(true);
 }
 
 void Transport::closeTcpSocket()

@@ -42,6 +42,10 @@ public:
     bool replyChannelOpen(bool serial) const;
     QByteArray readAvailable(bool serial);
 
+    // After a reply or an error: without connect-once the TCP socket lives
+    // for one request, and a serial port that failed is drained and closed.
+    void endRequest(bool serial, bool failed);
+
     // After an error without connect-once: drain and close the transport.
     void closeAfterError(bool serial);
     // TCP without connect-once: the socket lives only for one request.
@@ -57,6 +61,9 @@ public:
 signals:
     // Bytes arrived on the port or socket in use.
     void bytesArrived();
+    // The socket's state changed or the port reported an error: a wait for
+    // the line may be over.
+    void lineChanged();
 
 private:
     void connectTcp();
