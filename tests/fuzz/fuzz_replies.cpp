@@ -6,6 +6,7 @@
 #include "data/valuedecoding.h"
 #include "modbus/messagelog.h"
 #include "modbus/replycollector.h"
+#include "modbus/runoutput.h"
 
 #include <QTime>
 
@@ -16,6 +17,8 @@
 // Arbitrary bytes as replies, collected and decoded the way the main window
 // does. Each reply starts with six bytes choosing the poll:
 //   0: function (table entry, or a code outside the table), serial or TCP
+//      (bit 7), the window's 1 ms ticks or pollwright-run's path (bit 6:
+//      100 ms a check against a 300 ms time-out, every reply printed)
 //   1: data type index, -1 to 7 (the table has 0 to 6)
 //   2: byte order (one of the type's, or any other text)
 //   3-4: count of items or coils, 5: addresses per item (signed)
@@ -85,6 +88,27 @@ void takeReply(const ReplyCollector &replies, const Poll &poll, bool serial, con
     }
 }
 
+// pollwright-run prints every result, in all three formats here.
+void printResult(const ReplyCollector &replies, const Poll &poll, bool ok, const DataTypeTable &types)
+{
+    static FILE *devNull = std::fopen("/dev/null", "w");
+    PollStore[0] = poll;
+    PollResult result;
+    result.poll = 1;
+    result.ok = ok;
+    result.error = replies.error();
+    result.reply = replies.buffer();
+    if (ok)
+        result.items = pollItems(poll, replies.data(), types);
+    const int function = poll.function.toInt();
+    check(!ok
+              || result.items.size()
+                     == (function == 5 || function == 6 ? 1 : qMin(poll.val1.toInt(), MaxCoilValues)),
+          "not one item row per item");
+    for (const auto format : {RunOutput::Format::Table, RunOutput::Format::Csv, RunOutput::Format::Json})
+        RunOutput(format, true, devNull, devNull).result(result);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
@@ -109,13 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         poll.addrperitem = QString::number(int8_t(input.byte()));
         poll.write = QStringList{QStringLiteral("7")};
 
-        // As MainWindow::expectReply: the MBAP fields before the unit id add
-        // six bytes on TCP.
-        const int header = serial ? 0 : 6;
-        const int countIndex = functions.byteCountIndex(code);
+        const bool runner = choice & 0x40;
         replies.clear();
-        replies.expect(functions.replyBaseLength(code) + header, countIndex == -1 ? -1 : countIndex + header,
-                       serial);
+        replies.expectReply(functions, code, serial);
+        replies.timeoutMs = runner ? 300 : ReplyCollector::TimeoutMs;
 
         ReplyCollector::Outcome outcome = ReplyCollector::Outcome::Waiting;
         while (outcome == ReplyCollector::Outcome::Waiting && !input.atEnd()) {
@@ -126,12 +147,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
             const QByteArray piece(reinterpret_cast<const char *>(input.data), int(taken));
             input.data += taken;
             input.size -= taken;
-            outcome = replies.check(open, piece, control & 0x80, control & 0x40 ? 0 : 1);
+            outcome = replies.check(open, piece, control & 0x80, control & 0x40 ? 0 : runner ? 100 : 1);
         }
         if (outcome == ReplyCollector::Outcome::Complete)
             takeReply(replies, poll, serial, types);
         else if (outcome == ReplyCollector::Outcome::Failed)
             check(!replies.error().isEmpty(), "a failure without an error text");
+        if (runner && outcome != ReplyCollector::Outcome::Waiting
+            && outcome != ReplyCollector::Outcome::Abandoned)
+            printResult(replies, poll, outcome == ReplyCollector::Outcome::Complete, types);
     }
     return 0;
 }
