@@ -21,7 +21,13 @@ fi
 install_missing "${BUILD_PACKAGES[@]}"
 
 cmake -S "$ROOT" -B "$ROOT/build" >/dev/null
-cmake --build "$ROOT/build" --parallel "$(nproc)"
+# Only what this script runs: the program (with the bin picture beside it)
+# and the demo slave. The tests, benchmarks and tools are left to test.sh.
+[ -x "$ROOT/build/app/pollwright" ] \
+    || echo "Building Pollwright and the demo slave; the first build takes a few minutes."
+started=$SECONDS
+cmake --build "$ROOT/build" --parallel "$(nproc)" --target pollwright pollwright-slave
+echo "Build done in $((SECONDS - started)) s."
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     fail "Pollwright is built (build/app/pollwright), but no display is available to show it.
