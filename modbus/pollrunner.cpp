@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSerialPort>
 #include <QTimer>
 
 PollRunner::PollRunner(QObject *parent)
@@ -24,10 +25,18 @@ PollRunner::~PollRunner()
 bool PollRunner::open(QString *error)
 {
     QString text;
-    if (transport->connectPort(&text))
-        return true;
-    *error = text;
-    return false;
+    if (!transport->connectPort(&text)) {
+        *error = text;
+        return false;
+    }
+    // A device that went away keeps reporting errors: closed, it fails the
+    // poll in flight at its time-out and is opened again for the next one.
+    if (QSerialPort *port = transport->serialPort)
+        connect(port, &QSerialPort::errorOccurred, this, [port](QSerialPort::SerialPortError error) {
+            if (error == QSerialPort::ResourceError)
+                port->close();
+        });
+    return true;
 }
 
 PollResult PollRunner::run(int number)
@@ -67,13 +76,18 @@ PollResult PollRunner::run(int number)
         transport->writeTcp(result.request.bytes);
     replies.expectReply(functions, function, serial);
 
-    // Each check counts the time since the one before; new bytes reset the wait.
+    // Each check counts the time since the one before, on one clock so that
+    // no fraction of a millisecond is lost; new bytes reset the wait.
     QElapsedTimer clock;
     clock.start();
+    qint64 checked = 0;
     for (;;) {
         const bool open = transport->replyChannelOpen(serial);
         const QByteArray incoming = open ? transport->readAvailable(serial) : QByteArray();
-        switch (replies.check(open, incoming, abandon, int(clock.restart()))) {
+        const qint64 now = clock.elapsed();
+        const int tickMs = int(now - checked);
+        checked = now;
+        switch (replies.check(open, incoming, abandon, tickMs)) {
         case ReplyCollector::Outcome::Waiting:
             waitForEvent(replies.timeoutMs - replies.replyWaitMs);
             break;

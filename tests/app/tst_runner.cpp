@@ -36,15 +36,16 @@ struct Run
     QByteArray out, err;
 };
 
-Run runner(const QStringList &arguments, int interruptAfterMs = -1)
+// With meanwhile: that runs once the first row is out, then Ctrl-C.
+Run runner(const QStringList &arguments, const std::function<void()> &meanwhile = {})
 {
     QProcess process;
     process.start(QStringLiteral(POLLWRIGHT_RUN_PROGRAM), arguments);
     process.waitForStarted();
-    if (interruptAfterMs >= 0) {
-        // After the first row: the signal handler is in place by then.
+    if (meanwhile) {
+        // After the first row the signal handler is in place.
         process.waitForReadyRead(10000);
-        QTest::qWait(interruptAfterMs);
+        meanwhile();
         ::kill(pid_t(process.processId()), SIGINT);
     }
     if (!process.waitForFinished(30000))
@@ -78,6 +79,7 @@ private slots:
     void failures_data();
     void failures();
     void interrupt();
+    void vanishedDevice();
 };
 
 void TestRunner::endToEnd_data()
@@ -208,7 +210,7 @@ void TestRunner::interrupt()
     QVERIFY(slave.startTcp());
     const Run run = runner({Polls, "--tcp", "127.0.0.1:" + QString::number(slave.port()), "--passes", "0",
                             "--csv", "--polls", "1,4"},
-                           500);
+                           [] { QTest::qWait(500); });
     QCOMPARE(run.exit, 0);
     const QRegularExpressionMatch summary =
         QRegularExpression("^polls (\\d+), valid (\\d+), errors 0\n$").match(QString::fromLatin1(run.err));
@@ -218,6 +220,25 @@ void TestRunner::interrupt()
     // A header, then 4 rows for poll 1 and 10 for poll 4, whole.
     const int polls = summary.captured(1).toInt();
     QCOMPARE(run.out.count('\n'), 1 + 4 * ((polls + 1) / 2) + 10 * (polls / 2));
+}
+
+// A serial device that goes away fails the poll in flight at its time-out,
+// then each poll as the port does not open again; Ctrl-C still ends it.
+void TestRunner::vanishedDevice()
+{
+    if (!PtyPair::missingSocat().isEmpty())
+        QSKIP(qPrintable(PtyPair::missingSocat()));
+    auto cable = std::make_unique<PtyPair>();
+    SlaveProcess slave;
+    QVERIFY(cable->start() && slave.startRtu(cable->slaveSide()));
+    const Run run = runner({Polls, "--rtu", cable->masterSide(), "--passes", "0", "--timeout", "300"}, [&] {
+        cable.reset();
+        QTest::qWait(2500);
+    });
+    QCOMPARE(run.exit, 1);
+    QVERIFY2(run.err.contains("Error: Couldn't connect to serial port."), run.err.right(400).constData());
+    QVERIFY(QString::fromUtf8(run.err).contains(
+        QRegularExpression("polls \\d+, valid \\d+, errors [1-9]\\d*\n$")));
 }
 
 QTEST_MAIN(TestRunner)
