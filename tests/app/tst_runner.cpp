@@ -1,6 +1,6 @@
 // pollwright-run end to end: its values against the slave's tables worked out
 // by hand, its frames against the window's for the same poll file, and the
-// runs that must fail.
+// exit status and messages of runs good and bad.
 #include "windowdriver.h"
 
 #include "storage/settingsfile.h"
@@ -76,8 +76,8 @@ class TestRunner : public QObject
 private slots:
     void endToEnd_data();
     void endToEnd();
-    void failures_data();
-    void failures();
+    void exitStatus_data();
+    void exitStatus();
     void interrupt();
     void vanishedDevice();
 };
@@ -168,7 +168,7 @@ void TestRunner::endToEnd()
     QCOMPARE(loggedFrames(windowSlave).mid(0, 20), frames);
 }
 
-void TestRunner::failures_data()
+void TestRunner::exitStatus_data()
 {
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<int>("exit");
@@ -177,7 +177,7 @@ void TestRunner::failures_data()
         QTest::newRow(qPrintable(row.at(0))) << row.at(1) << row.at(2).toInt() << row.at(3);
 }
 
-void TestRunner::failures()
+void TestRunner::exitStatus()
 {
     QFETCH(QString, arguments);
     QFETCH(int, exit);
