@@ -36,14 +36,19 @@ struct Usage
     throw Usage{option + QStringLiteral(": ") + why};
 }
 
-double number(const QCommandLineParser &parser, const QString &option, double low, double high)
+// Counts, speeds and milliseconds are whole numbers; seconds may have a fraction.
+double number(const QCommandLineParser &parser, const QString &option, double low, double high,
+              bool whole = true)
 {
     bool ok = false;
     const QString text = parser.value(option);
-    const double value = text.toDouble(&ok);
+    const double value = whole ? double(text.toLongLong(&ok)) : text.toDouble(&ok);
     if (!ok || !(value >= low && value <= high))
         usage(QStringLiteral("--") + option,
-              QStringLiteral("'%1' is not a number from %2 to %3").arg(text).arg(low).arg(high));
+              QStringLiteral("'%1' is not a %2 from %3 to %4")
+                  .arg(text, whole ? QStringLiteral("whole number") : QStringLiteral("number"))
+                  .arg(low)
+                  .arg(high));
     return value;
 }
 
@@ -140,8 +145,8 @@ Options parse(QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("polls")))
         o.polls = pollList(parser.value(QStringLiteral("polls")));
     o.passes = int(number(parser, QStringLiteral("passes"), 0, 2147483647));
-    o.interval = number(parser, QStringLiteral("interval"), 0, 86400);
-    o.repeat = number(parser, QStringLiteral("repeat"), 0, 86400);
+    o.interval = number(parser, QStringLiteral("interval"), 0, 86400, false);
+    o.repeat = number(parser, QStringLiteral("repeat"), 0, 86400, false);
     o.timeoutMs = int(number(parser, QStringLiteral("timeout"), 1, 3600000));
     if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json")))
         usage(QStringLiteral("--csv/--json"), QStringLiteral("give one output format"));
