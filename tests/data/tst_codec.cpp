@@ -1,0 +1,108 @@
+// The tables, the value codec and request framing, against the rows in
+// tests/data/rows: hand-computed bytes and the texts the table shows.
+#include "app/framecounter.h"
+#include "data/datatypetable.h"
+#include "data/functiontable.h"
+#include "data/valuedecoding.h"
+#include "data/valueencoding.h"
+#include "modbus/framing.h"
+#include "support/rows.h"
+
+namespace {
+
+Poll pollOfColumns()
+{
+    QStringList fields;
+    for (const char *name : {"polldesc", "slave", "function", "startaddr", "addrperitem", "val1", "val2",
+                             "val3", "write", "desc"})
+        fields << cell(name);
+    return pollOf(fields.join('|'));
+}
+
+} // namespace
+
+class TestCodec : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void functions_data() { addRows("rows/functions.tsv"); }
+    void functions()
+    {
+        const FunctionTable table;
+        const int code = cell("code").toInt();
+        QCOMPARE(table.count(), 8);
+        QCOMPARE(texts(table.text(code), table.index(code), table.coil(code), table.write(code),
+                       table.replyBaseLength(code), table.byteCountIndex(code), table.codeAt(code)),
+                 expected());
+        if (!table.text(code).isEmpty())
+            QCOMPARE(table.texts().indexOf(table.text(code)), table.index(code));
+    }
+
+    void dataTypes_data() { addRows("rows/datatypes.tsv"); }
+    void dataTypes()
+    {
+        const DataTypeTable table;
+        const int type = cell("type").toInt();
+        QCOMPARE(table.count(), 7);
+        QCOMPARE(texts(table.name(type), table.byteSize(type), table.orders(type).join(' ')), expected());
+        QCOMPARE(DataTypeTable::ordersForSize(table.byteSize(type)), table.orders(type));
+        QCOMPARE(table.names().value(type), table.name(type));
+    }
+
+    void encode_data() { addRows("rows/encode.tsv"); }
+    void encode() { QCOMPARE(encodeValue({cell("text"), cell("type").toInt(), QString()}), cell("=hex")); }
+
+    void framing_data() { addRows("rows/framing.tsv"); }
+    void framing()
+    {
+        const Request rtu = rtuRequest(pollOfColumns());
+        QCOMPARE(texts(rtu.bytes.toHex().toUpper(), tcpRequest(pollOfColumns()).bytes.toHex().toUpper()),
+                 expected());
+        // The log shows the list: two upper-case digits a byte, or nothing.
+        for (const QString &entry : rtu.hex)
+            QVERIFY2(QRegularExpression("^([0-9A-F]{2})?$").match(entry).hasMatch(), qPrintable(entry));
+    }
+
+    void sizes_data() { addRows("rows/sizes.tsv"); }
+    void sizes()
+    {
+        QCOMPARE(texts(buildPduList(pollOfColumns()).size(), tcpRequest(pollOfColumns()).bytes.size()),
+                 expected());
+    }
+
+    void hexLists_data() { addRows("rows/hexlists.tsv"); }
+    void hexLists() { QCOMPARE(hexListToBytes(listOf(cell("list"))).toHex(), cell("=bytes").toLatin1()); }
+
+    void decoding_data() { addRows("rows/decoding.tsv"); }
+    void decoding()
+    {
+        QStringList items;
+        for (const PollItem &item :
+             pollItems(pollOfColumns(), QByteArray::fromHex(cell("data").toLatin1()), {}))
+            items << QString::number(item.address) + '=' + item.value
+                         + (item.description.isEmpty() ? QString() : '/' + item.description);
+        QCOMPARE(textOf(items), cell("=items"));
+    }
+
+    void roundTrip_data() { addRows("rows/roundtrip.tsv"); }
+    void roundTrip()
+    {
+        Poll poll = pollOfColumns();
+        poll.function = "16";
+        poll.val1 = QString::number(poll.write.size());
+        // MBAP (6), slave, function, address (2), quantity (2), byte count: then the data.
+        const QByteArray data = tcpRequest(poll).bytes.mid(13);
+        poll.function = "3";
+        QStringList values;
+        for (const PollItem &item : pollItems(poll, data, {}))
+            values << item.value;
+        QCOMPARE(textOf(values), cell("=values"));
+    }
+
+    void counts_data() { addRows("rows/counts.tsv"); }
+    void counts() { QCOMPARE(incrementedCount(cell("text")), cell("=next")); }
+};
+
+QTEST_GUILESS_MAIN(TestCodec)
+#include "tst_codec.moc"

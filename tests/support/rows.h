@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/pollstore.h"
+
+#include <QtTest>
+
+// Tables of cases kept as data: a tab-separated file under tests/data whose
+// first line names the columns and whose first column names the row. Lines
+// starting with '#' are comments. Cells take \n, \r, \t, \\ and \uXXXX.
+// Columns whose name starts with '=' are expected results; a test compares
+// its own results, in the same order, with expected().
+
+inline QString dataPath(const QString &name)
+{
+    return QStringLiteral(TEST_DATA "/") + name;
+}
+
+inline QStringList rowColumns;
+
+inline QString unescaped(const QString &text)
+{
+    QString out;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i) == '\\' && i + 1 < text.size() ? text.at(++i) : QChar();
+        if (c == 'u')
+            out += QChar(ushort(text.midRef(i + 1, 4).toUInt(nullptr, 16))), i += 4;
+        else
+            out += c.isNull() ? text.at(i) : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+    return out;
+}
+
+inline void addRows(const QString &name)
+{
+    QFile file(dataPath(name));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    static QByteArrayList names; // QTest keeps pointers to the column names
+    rowColumns.clear();
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList cells = line.split('\t');
+        if (line.startsWith('#'))
+            continue;
+        if (rowColumns.isEmpty()) {
+            for (const QString &column : rowColumns = cells)
+                QTest::addColumn<QString>((names << column.toUtf8()).last().constData());
+            QTest::addColumn<QStringList>("=");
+            continue;
+        }
+        QTestData &row = QTest::newRow(qPrintable(cells.first()));
+        QStringList expected;
+        for (int i = 0; i < rowColumns.size(); ++i) {
+            row << unescaped(cells.value(i));
+            if (rowColumns.at(i).startsWith('='))
+                expected << unescaped(cells.value(i));
+        }
+        row << expected;
+    }
+}
+
+// The current row's cell; a null text for a column the file does not have.
+inline QString cell(const char *column)
+{
+    if (!rowColumns.contains(QLatin1String(column)))
+        return QString();
+    return *static_cast<QString *>(QTest::qData(column, QMetaType::QString));
+}
+
+inline QStringList expected()
+{
+    return *static_cast<QStringList *>(QTest::qData("=", qMetaTypeId<QStringList>()));
+}
+
+// Results as texts, to compare with expected(): numbers in decimal, true and false.
+template<typename... T>
+QStringList texts(const T &...values)
+{
+    return {QVariant(values).toString()...};
+}
+
+// Lists are written with their length first: "0:" is empty, "1:" one empty
+// text, "2:a,b" two texts.
+inline QStringList listOf(const QString &text)
+{
+    const int colon = text.indexOf(':');
+    return text.left(colon).toInt() == 0 ? QStringList() : text.mid(colon + 1).split(',');
+}
+
+inline QString textOf(const QStringList &list)
+{
+    return QString::number(list.size()) + ':' + list.join(',');
+}
+
+// A poll as "polldesc|slave|function|startaddr|addrperitem|val1|val2|val3|write|desc"; "~" is a null text.
+inline Poll pollOf(const QString &record)
+{
+    QStringList f = record.split('|');
+    for (QString &field : f)
+        field = field == "~" ? QString() : field;
+    return {f.value(0), f.value(1), f.value(4), f.value(2),         f.value(3),
+            f.value(5), f.value(6), f.value(7), listOf(f.value(8)), listOf(f.value(9))};
+}
+
+inline QString recordOf(const Poll &p)
+{
+    return texts(p.polldesc, p.slave, p.function, p.startaddr, p.addrperitem, p.val1, p.val2, p.val3,
+                 textOf(p.write), textOf(p.desc))
+        .join('|');
+}

@@ -1,0 +1,102 @@
+// The program's requests against real slaves: pollwright-slave over TCP and
+// over RTU through a pty pair (libmodbus checks our CRC), and the pymodbus
+// slave; what the slaves answer is what the other tests rely on. Then the demo
+// poll file against pollwright-slave --demo.
+#include "data/datatypetable.h"
+#include "data/valuedecoding.h"
+#include "modbus/framing.h"
+#include "storage/pollfile.h"
+#include "support/exchange.h"
+#include "support/ptypair.h"
+#include "support/rows.h"
+#include "support/slaveprocess.h"
+
+class TestSlave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answers_data() { addRows("rows/slaves.tsv"); }
+    void answers()
+    {
+        const QString kind = cell("kind");
+        const QString missing = kind == "rtu"        ? PtyPair::missingSocat()
+                                : kind == "pymodbus" ? SlaveProcess::missingPymodbus()
+                                                     : QString();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        PtyPair pty; // outlives the slave that has its other end open
+        SlaveProcess slave;
+        const QStringList args = cell("args").split(' ', Qt::SkipEmptyParts);
+        QVERIFY2(kind == "tcp"   ? slave.startTcp(args)
+                 : kind == "rtu" ? pty.start() && slave.startRtu(pty.slaveSide(), args)
+                                 : slave.startPymodbus(args),
+                 qPrintable(slave.errorString() + pty.errorString()));
+
+        const Poll poll =
+            pollOf(QStringList({"", cell("slave"), cell("function"), cell("startaddr"), cell("addrperitem"),
+                                cell("val1"), cell("val2"), cell("val3"), cell("write"), "0:"})
+                       .join('|'));
+        // The reply as the slave frames it: slave id, the PDU, then CRC or the MBAP header before.
+        QByteArray reply = QByteArray::fromHex(cell("=reply").section('+', 0, 0).toLatin1());
+        if (!reply.isEmpty()) {
+            reply.prepend(char(poll.slave.toInt()));
+            HexByteList crc;
+            if (kind == "rtu")
+                appendCrc(reply, crc);
+            else
+                reply.prepend(QByteArray::fromHex("00010000") + char(reply.size() >> 8) + char(reply.size()));
+            reply += QByteArray::fromHex(cell("=reply").section('+', 1).toLatin1());
+        }
+        const int wait = reply.isEmpty() ? 500 : 2000;
+        const QByteArray answer =
+            kind == "rtu"
+                ? exchangeSerial(pty.masterSide(), rtuRequest(poll).bytes, qMax(reply.size(), 5), wait)
+                : exchangeTcp(slave.port(), tcpRequest(poll).bytes, qMax(reply.size(), 5), wait);
+        QCOMPARE(answer.toHex(' '), reply.toHex(' '));
+
+        // Logged as it arrived (the pymodbus slave keeps no log), and in the dump after a write.
+        if (kind != "pymodbus" && !reply.isEmpty())
+            QTRY_COMPARE(slave.requests().value(0).bytes.toHex(),
+                         (kind == "rtu" ? rtuRequest(poll) : tcpRequest(poll)).bytes.toHex());
+        const auto dumped = [&slave, dump = cell("dump")] {
+            QString registers;
+            for (int i = 0; i < dump.section('=', 1).size() / 4; ++i)
+                registers += QString("%1").arg(slave.dump().holding(dump.section('=', 0, 0).toInt() + i), 4,
+                                               16, QChar('0'));
+            return registers.toUpper();
+        };
+        QTRY_COMPARE(dumped(), cell("dump").section('=', 1));
+        QVERIFY(slave.stop()); // ends by itself with status 0
+    }
+
+    void demo_data() { addRows("rows/demo.tsv"); }
+    void demo()
+    {
+        QCOMPARE(loadPollFile(POLLWRIGHT_DEMO_POLLS), QString());
+        SlaveProcess slave;
+        QVERIFY2(slave.startTcp({"--demo"}), qPrintable(slave.errorString()));
+        const Poll &poll = *pollNumber(cell("number").toInt());
+        QVERIFY(Sequence.contains(cell("number").toInt()));
+        const int quantity = poll.val1.toInt() * poll.addrperitem.toInt();
+        const int length = 9 + (poll.function.toInt() <= 2 ? (quantity + 7) / 8 : 2 * quantity);
+        const qint64 from = QDateTime::currentSecsSinceEpoch();
+        const QByteArray reply = exchangeTcp(slave.port(), tcpRequest(poll).bytes, length);
+        const qint64 to = QDateTime::currentSecsSinceEpoch();
+        QCOMPARE(reply.size(), length);
+        // Every described row is filled.
+        QStringList values;
+        for (const PollItem &item : pollItems(poll, reply.mid(9), {}))
+            values << item.value;
+        QCOMPARE(values.size(), poll.desc.size());
+        if (cell("=values") == "$now")
+            QVERIFY2(values.value(0).toLongLong() >= from && values.value(0).toLongLong() <= to,
+                     qPrintable(values.value(0)));
+        else
+            QVERIFY2(QRegularExpression(cell("=values")).match(values.join(',')).hasMatch(),
+                     qPrintable(values.join(',')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSlave)
+#include "tst_slave.moc"
