@@ -67,9 +67,9 @@ private slots:
                 tick = 0;
             }
         }
-        QCOMPARE(QStringList({events.join(' '),
-                              PollSequencer::nextTexts(sequence, cell("position").toInt()).join(',')}),
-                 expected());
+        QCOMPARE(
+            texts(events.join(' '), PollSequencer::nextTexts(sequence, cell("position").toInt()).join(',')),
+            expected());
     }
 
     void messages_data() { addRows("rows/messages.tsv"); }
@@ -80,7 +80,6 @@ private slots:
         const QTime time = QTime::fromString(cell("time"), "hh:mm:ss.zzz");
         QTemporaryDir logs;
         Connection = {arg == "1", false, "/dev/ttyUSB0", 0, 0, 0, 0, 0, "127.0.0.1", 1502, true, logs.path()};
-        fillPollDefaults();
         PollStore[98] = pollOf("|17|3|100||||||1:0|1:");
         const QString error = " error, 0 bytes have been recieved";
         const QString text =

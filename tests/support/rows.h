@@ -100,6 +100,16 @@ inline Poll pollOf(const QString &record)
             f.value(5), f.value(6), f.value(7), listOf(f.value(8)), listOf(f.value(9))};
 }
 
+// A poll from the current row's columns named as its fields.
+inline Poll pollOfColumns()
+{
+    QStringList fields;
+    for (const char *name : {"polldesc", "slave", "function", "startaddr", "addrperitem", "val1", "val2",
+                             "val3", "write", "desc"})
+        fields << cell(name);
+    return pollOf(fields.join('|'));
+}
+
 inline QString recordOf(const Poll &p)
 {
     return texts(p.polldesc, p.slave, p.function, p.startaddr, p.addrperitem, p.val1, p.val2, p.val3,

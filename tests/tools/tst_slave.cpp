@@ -33,10 +33,8 @@ private slots:
                                  : slave.startPymodbus(args),
                  qPrintable(slave.errorString() + pty.errorString()));
 
-        const Poll poll =
-            pollOf(QStringList({"", cell("slave"), cell("function"), cell("startaddr"), cell("addrperitem"),
-                                cell("val1"), cell("val2"), cell("val3"), cell("write"), "0:"})
-                       .join('|'));
+        const Poll poll = pollOfColumns();
+        const Request request = kind == "rtu" ? rtuRequest(poll) : tcpRequest(poll);
         // The reply as the slave frames it: slave id, the PDU, then CRC or the MBAP header before.
         QByteArray reply = QByteArray::fromHex(cell("=reply").section('+', 0, 0).toLatin1());
         if (!reply.isEmpty()) {
@@ -50,15 +48,13 @@ private slots:
         }
         const int wait = reply.isEmpty() ? 500 : 2000;
         const QByteArray answer =
-            kind == "rtu"
-                ? exchangeSerial(pty.masterSide(), rtuRequest(poll).bytes, qMax(reply.size(), 5), wait)
-                : exchangeTcp(slave.port(), tcpRequest(poll).bytes, qMax(reply.size(), 5), wait);
+            kind == "rtu" ? exchangeSerial(pty.masterSide(), request.bytes, qMax(reply.size(), 5), wait)
+                          : exchangeTcp(slave.port(), request.bytes, qMax(reply.size(), 5), wait);
         QCOMPARE(answer.toHex(' '), reply.toHex(' '));
 
         // Logged as it arrived (the pymodbus slave keeps no log), and in the dump after a write.
         if (kind != "pymodbus" && !reply.isEmpty())
-            QTRY_COMPARE(slave.requests().value(0).bytes.toHex(),
-                         (kind == "rtu" ? rtuRequest(poll) : tcpRequest(poll)).bytes.toHex());
+            QTRY_COMPARE(slave.requests().value(0).bytes.toHex(), request.bytes.toHex());
         const auto dumped = [&slave, dump = cell("dump")] {
             QString registers;
             for (int i = 0; i < dump.section('=', 1).size() / 4; ++i)
