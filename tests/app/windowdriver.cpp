@@ -3,96 +3,6 @@
 #include "modbus/connectionsettings.h"
 #include "windows/serialinfo.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QtTest>
-#include <QtWidgets>
-
-WindowDriver::WindowDriver(const QString &home)
-    : m_homePath(home.isEmpty() ? m_home.path() : home)
-{
-    qputenv("HOME", QFile::encodeName(m_homePath));
-    Connection = ConnectionSettings();
-    m_window = std::make_unique<MainWindow>();
-    m_window->show();
-}
-
-WindowDriver::~WindowDriver()
-{
-    m_window.reset();
-    // A dialog the window did not take down with it (none should be left).
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<serialinfo *>(w))
-            delete w;
-    }
-}
-
-serialinfo *WindowDriver::waitForDialog(int timeoutMs) const
-{
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *dialog = qobject_cast<serialinfo *>(w); dialog && dialog->isVisible())
-                return dialog;
-        }
-        QTest::qWait(5);
-    } while (timer.elapsed() < timeoutMs);
-    return nullptr;
-}
-
-bool WindowDriver::connectTcp(quint16 port, bool connectOnce, const QString &address)
-{
-    serialinfo *dialog = waitForDialog();
-    if (!dialog)
-        return false;
-    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
-    dialog->findChild<QLineEdit *>("ipaddress")->setText(address);
-    dialog->findChild<QLineEdit *>("portnum")->setText(QString::number(port));
-    auto *once = dialog->findChild<QCheckBox *>("connectonce");
-    if (once->isChecked() != connectOnce)
-        QTest::mouseClick(once, Qt::LeftButton, {}, QPoint(5, once->height() / 2));
-    QPointer<serialinfo> guard(dialog);
-    QTest::mouseClick(dialog->findChild<QPushButton *>("connectbutton"), Qt::LeftButton);
-    return guard.isNull();
-}
-
-bool WindowDriver::connectSerial(const QString &device, bool connectOnce)
-{
-    serialinfo *dialog = waitForDialog();
-    if (!dialog)
-        return false;
-    Connection.serialMode = true;
-    Connection.portName = device;
-    Connection.baudRate = 19200;
-    Connection.dataBits = 8;
-    Connection.parity = 0; // a pty refuses parity
-    Connection.stopBits = 1;
-    Connection.flowControl = 0;
-    Connection.connectOnce = connectOnce;
-    QPointer<serialinfo> guard(dialog);
-    dialog->close();
-    // Closing deletes the dialog later, from the event loop.
-    for (int i = 0; i < 200 && guard; ++i)
-        QTest::qWait(5);
-    return guard.isNull();
-}
-
-QString WindowDriver::text(const char *label) const
-{
-    return widget<QLabel>(label)->text();
-}
-
-QString WindowDriver::log() const
-{
-    return widget<QPlainTextEdit>("feedback")->toPlainText();
-}
-
-void WindowDriver::click(const char *button) const
-{
-    QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton);
-}
-
 bool pumpUntil(const std::function<bool()> &done, int timeoutMs)
 {
     // No nested QEventLoop: each destroyed window calls QCoreApplication::exit,
@@ -107,9 +17,101 @@ bool pumpUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
+QWidget *openWindow(const QString &name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    }
+    return nullptr;
+}
+
 int openDescriptors()
 {
-    return QDir(QStringLiteral("/proc/self/fd"))
-        .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
-        .size();
+    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
+}
+
+WindowDriver::WindowDriver(const QString &home)
+    : m_homePath(home.isEmpty() ? m_home.path() : home)
+{
+    qputenv("HOME", QFile::encodeName(m_homePath));
+    Connection = ConnectionSettings();
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+}
+
+WindowDriver::~WindowDriver()
+{
+    m_window.reset();
+    serialinfo::setPortLister({});
+}
+
+QWidget *WindowDriver::waitForDialog(int timeoutMs) const
+{
+    QWidget *dialog = nullptr;
+    pumpUntil([&] { return (dialog = openWindow("serialinfo")) != nullptr; }, timeoutMs);
+    return dialog;
+}
+
+bool WindowDriver::connectTcp(quint16 port, bool connectOnce, const QString &address)
+{
+    QPointer<QWidget> dialog = waitForDialog();
+    if (!dialog)
+        return false;
+    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
+    dialog->findChild<QLineEdit *>("ipaddress")->setText(address);
+    dialog->findChild<QLineEdit *>("portnum")->setText(QString::number(port));
+    auto *once = dialog->findChild<QCheckBox *>("connectonce");
+    if (once->isChecked() != connectOnce)
+        QTest::mouseClick(once, Qt::LeftButton, {}, QPoint(5, once->height() / 2));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("connectbutton"), Qt::LeftButton);
+    return dialog.isNull();
+}
+
+bool WindowDriver::connectSerial(const QString &device, bool connectOnce)
+{
+    // Listed from now on; a dialog lists the ports when it opens.
+    serialinfo::setPortLister([device] { return serialinfo::PortList{{"test cable", device}}; });
+    QPointer<QWidget> dialog = waitForDialog();
+    if (!dialog)
+        return false;
+    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(0);
+    const QStringList choices{"port", device, "baud", "19200", "data", "8", "parity", "None", "stop", "1"};
+    for (int i = 0; i < choices.size(); i += 2) {
+        auto *box = dialog->findChild<QComboBox *>(choices.at(i));
+        box->setCurrentIndex(box->findText(choices.at(i + 1)));
+    }
+    auto *once = dialog->findChild<QCheckBox *>("connectonce");
+    if (once->isChecked() != connectOnce)
+        once->click(); // the Serial tab's own box is hidden and follows this one
+    QTest::mouseClick(dialog->findChild<QPushButton *>("connectbutton"), Qt::LeftButton);
+    return dialog.isNull();
+}
+
+void WindowDriver::type(const char *field, const QString &text) const
+{
+    auto *edit = widget<QLineEdit>(field);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+bool Rig::start(bool serialLine, const QStringList &args)
+{
+    serial = serialLine;
+    if (serial && !pty.start())
+        return error = pty.errorString(), false;
+    if (!(serial ? slave.startRtu(pty.slaveSide(), args) : slave.startTcp(args)))
+        return error = slave.errorString(), false;
+    return true;
+}
+
+bool Rig::connect(WindowDriver &driver, bool connectOnce) const
+{
+    if (!serial)
+        return driver.connectTcp(slave.port(), connectOnce);
+    // A failed open reopens the dialog instead of filling the status line.
+    return driver.connectSerial(pty.masterSide(), connectOnce)
+           && driver.text("footer2") == "Connected to " + pty.masterSide();
 }

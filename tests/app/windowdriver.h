@@ -1,20 +1,31 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "support/ptypair.h"
+#include "support/slaveprocess.h"
 
-#include <QString>
-#include <QTemporaryDir>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
 
-class QLabel;
-class serialinfo;
+// Processes events until done() answers true or timeoutMs has passed; answers
+// done(). Unlike QTest::qWait it does not sleep between rounds of events, so
+// the window's 1 ms timers keep their pace.
+bool pumpUntil(const std::function<bool()> &done, int timeoutMs);
+#define WAIT_FOR(condition, timeoutMs)                                                                       \
+    QVERIFY2(pumpUntil([&] { return bool(condition); }, timeoutMs), "no " #condition)
+
+// The visible top-level window with this object name (a form's class name), or nullptr.
+QWidget *openWindow(const QString &name);
+
+// Open file descriptors of this process.
+int openDescriptors();
 
 // Drives a real MainWindow the way a user does: answers the connection
-// dialog the start-up timer opens, clicks buttons, reads counters and the
-// message log. Each driver has its own home folder for the settings file.
+// dialog the start-up timer opens, clicks buttons and menu entries, reads
+// counters and the message log. Each driver has its own home folder.
 class WindowDriver
 {
 public:
@@ -26,11 +37,11 @@ public:
     QString home() const { return m_homePath; }
 
     // The connection dialog once it is open (nullptr after a time-out).
-    serialinfo *waitForDialog(int timeoutMs = 5000) const;
-    // Answers the open dialog on its TCP tab and presses Connect.
+    QWidget *waitForDialog(int timeoutMs = 5000) const;
+    // Answer the open dialog on its TCP tab, or on its Serial tab with the
+    // device listed as a port (a pty is no port the platform lists), and
+    // press Connect; true when the dialog went.
     bool connectTcp(quint16 port, bool connectOnce, const QString &address = QStringLiteral("127.0.0.1"));
-    // Sets the serial settings (a pty is not listed by the dialog) and closes
-    // the dialog, which makes the window connect with them.
     bool connectSerial(const QString &device, bool connectOnce);
 
     template<typename T = QWidget>
@@ -38,10 +49,16 @@ public:
     {
         return m_window->findChild<T *>(QLatin1String(name));
     }
-    QString text(const char *label) const;
+    QString text(const char *label) const { return widget<QLabel>(label)->text(); }
     int count(const char *label) const { return text(label).toInt(); }
-    QString log() const;
-    void click(const char *button) const;
+    // The frame counters as "polls/valid/errors".
+    QString counters() const { return text("numofpolls") + '/' + text("numofvalid") + '/' + text("numoferror"); }
+    QString log() const { return widget<QPlainTextEdit>("feedback")->toPlainText(); }
+    void click(const char *button) const { QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton); }
+    // A menu entry, by its action's object name.
+    void trigger(const char *action) const { widget<QAction>(action)->trigger(); }
+    // Types into a field and confirms with Return.
+    void type(const char *field, const QString &text) const;
 
 private:
     QTemporaryDir m_home;
@@ -49,10 +66,14 @@ private:
     std::unique_ptr<MainWindow> m_window;
 };
 
-// Processes events until done() answers true or timeoutMs has passed; answers
-// done(). Unlike QTest::qWait it does not sleep between rounds of events, so
-// the window's 1 ms timers keep their pace.
-bool pumpUntil(const std::function<bool()> &done, int timeoutMs);
+// The test slave over TCP, or over RTU behind its own socat pty pair.
+struct Rig
+{
+    PtyPair pty; // outlives the slave
+    SlaveProcess slave;
+    bool serial = false;
+    QString error;
 
-// Open file descriptors of this process.
-int openDescriptors();
+    bool start(bool serialLine, const QStringList &args = {});
+    bool connect(WindowDriver &driver, bool connectOnce = true) const;
+};

@@ -1,66 +1,35 @@
 #pragma once
 
 #include <QApplication>
-#include <QPushButton>
 #include <QInputDialog>
-#include <QMap>
+#include <QMetaEnum>
 #include <QMessageBox>
 #include <QPointer>
-#include <QStringList>
+#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
 
 // Answers the program's real message boxes and input dialogs while their own
 // modal event loops run, as a user would, in the order they come, and keeps
-// what each one asked. Answers are written as "Ok", "Yes", "No", "Save",
-// "Cancel", "=text" (typed and confirmed) or "-" (input cancelled); a box with
-// no answer left is cancelled (its escape button, or the input rejected).
+// what each one asked.
 class DialogScript : public QObject
 {
 public:
-    struct Shown
-    {
-        enum Kind { Warning, Question, Input };
-        Kind kind = Warning;
-        QString title;
-        QString text; // the message, or the input dialog's label
-        QString defaultText; // input dialogs
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    };
-
-    DialogScript()
+    // Answers: a button's name ("Ok", "Yes", "Save" ...), "=text" (typed and
+    // confirmed) or "-" (cancelled); a dialog with no answer left is cancelled.
+    explicit DialogScript(const QStringList &answers = {})
+        : answers(answers)
     {
         allowEventLoops();
         connect(&poll, &QTimer::timeout, this, &DialogScript::check);
         poll.start(5);
     }
 
-    void button(QMessageBox::StandardButton b) { answers << buttonNames().key(b); }
-    void text(const QString &t) { answers << QLatin1Char('=') + t; }
-    void cancel() { answers << QStringLiteral("-"); }
-    void answer(const QStringList &list) { answers << list; }
-
-    // "Title: text" of each dialog shown, for comparing in one go.
-    QStringList titles() const
-    {
-        QStringList list;
-        for (const Shown &s : shown)
-            list << s.title + QStringLiteral(": ") + s.text;
-        return list;
-    }
-    // The same, with an input dialog's default text in brackets.
-    QStringList asked() const
-    {
-        QStringList list;
-        for (const Shown &s : shown)
-            list << s.title + ": " + s.text + (s.defaultText.isEmpty() ? "" : " [" + s.defaultText + "]");
-        return list;
-    }
-
-    QList<Shown> shown;
     QStringList answers;
+    // "Title: text" of each dialog shown, with an input dialog's default text
+    // in [] and a question's buttons in {}, its default one starred.
+    QStringList shown;
     // Runs once for each dialog while it is open; the answer comes holdMs
     // later, the dialog's own loop running meanwhile.
     std::function<void()> whileOpen;
@@ -77,15 +46,6 @@ public:
     }
 
 private:
-    static QMap<QString, QMessageBox::StandardButton> buttonNames()
-    {
-        return {{"Ok", QMessageBox::Ok},
-                {"Yes", QMessageBox::Yes},
-                {"No", QMessageBox::No},
-                {"Save", QMessageBox::Save},
-                {"Cancel", QMessageBox::Cancel}};
-    }
-
     void check()
     {
         QWidget *modal = QApplication::activeModalWidget();
@@ -94,50 +54,38 @@ private:
         if ((!box && !input) || modal == handled || !modal->isVisible())
             return;
         handled = modal;
-        Shown s;
-        s.title = modal->windowTitle();
-        if (input) {
-            s.kind = Shown::Input;
-            s.text = input->labelText();
-            s.defaultText = input->textValue();
-        } else {
-            s.kind = box->icon() == QMessageBox::Question ? Shown::Question : Shown::Warning;
-            s.text = box->text();
-            s.buttons = box->standardButtons();
-            s.defaultButton = box->standardButton(box->defaultButton());
+        QString seen = modal->windowTitle() + ": " + (input ? input->labelText() : box->text());
+        if (input && !input->textValue().isEmpty())
+            seen += " [" + input->textValue() + "]";
+        if (box && box->icon() == QMessageBox::Question) {
+            QStringList names;
+            for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
+                if (box->standardButtons() & b)
+                    names << buttons.valueToKey(b) + QString(box->defaultButton() == box->button(
+                                                                  QMessageBox::StandardButton(b)) ? "*" : "");
+            }
+            seen += " {" + names.join(',') + "}";
         }
-        shown << s;
+        shown << seen;
         if (whileOpen)
             whileOpen();
         const QString answer = answers.isEmpty() ? QStringLiteral("-") : answers.takeFirst();
         QTimer::singleShot(holdMs, this, [this, answer, guard = QPointer<QWidget>(modal)] {
-            if (guard)
-                respond(guard, answer);
+            if (auto *input = qobject_cast<QInputDialog *>(guard)) {
+                input->setTextValue(answer.mid(1));
+                answer.startsWith('=') ? input->accept() : input->reject();
+            } else if (auto *box = qobject_cast<QMessageBox *>(guard)) {
+                const int value = buttons.keyToValue(qPrintable(answer));
+                QAbstractButton *button = value > 0 ? box->button(QMessageBox::StandardButton(value)) : nullptr;
+                button = button ? button : box->escapeButton();
+                button ? button->click() : box->reject();
+            }
             ++answered;
         });
     }
 
-    static void respond(QWidget *modal, const QString &answer)
-    {
-        if (auto *input = qobject_cast<QInputDialog *>(modal)) {
-            if (answer.startsWith(QLatin1Char('='))) {
-                input->setTextValue(answer.mid(1));
-                input->accept();
-            } else {
-                input->reject();
-            }
-            return;
-        }
-        auto *box = static_cast<QMessageBox *>(modal);
-        QAbstractButton *button = box->button(buttonNames().value(answer, QMessageBox::NoButton));
-        if (!button)
-            button = box->escapeButton();
-        if (button)
-            button->click();
-        else
-            box->reject();
-    }
-
+    const QMetaEnum buttons =
+        QMessageBox::staticMetaObject.enumerator(QMessageBox::staticMetaObject.indexOfEnumerator("StandardButtons"));
     QTimer poll;
     QPointer<QWidget> handled;
 };

@@ -1,0 +1,185 @@
+// The connection dialog as the window opens it: what it shows for the stored
+// settings, what Connect stores, and each way a connection fails.
+#include "support/rows.h"
+#include "windowdriver.h"
+
+#include "modbus/connectionsettings.h"
+#include "storage/settingsfile.h"
+#include "windows/serialinfo.h"
+
+namespace {
+
+// "serial|once|port|baud|data|parity|stop|flow|ip|tcp port"
+QString fields(const ConnectionSettings &s)
+{
+    return QStringList{QString::number(s.serialMode), QString::number(s.connectOnce), s.portName,
+                       QString::number(s.baudRate), QString::number(s.dataBits), QString::number(s.parity),
+                       QString::number(s.stopBits), QString::number(s.flowControl), s.ipAddress,
+                       QString::number(s.tcpPort)}
+        .join('|');
+}
+
+ConnectionSettings settingsOf(const QString &text)
+{
+    const QStringList f = text.split('|');
+    return {f.value(0) == "1", f.value(1) == "1", f.value(2), f.value(3).toInt(), f.value(4).toInt(),
+            f.value(5).toInt(), f.value(6).toInt(), f.value(7).toInt(), f.value(8), f.value(9).toInt(), false, ""};
+}
+
+// What the dialog shows: its ports, the current texts of its fields and the
+// connect-once boxes, then the tab's button and the status line.
+QStringList shownFields(const QWidget *dialog)
+{
+    QStringList ports, texts;
+    auto *port = dialog->findChild<QComboBox *>("port");
+    for (int i = 0; i < port->count(); ++i)
+        ports << port->itemText(i);
+    for (const char *box : {"port", "baud", "data", "parity", "stop", "flow"})
+        texts << dialog->findChild<QComboBox *>(box)->currentText();
+    for (const char *field : {"ipaddress", "portnum"})
+        texts << dialog->findChild<QLineEdit *>(field)->text();
+    for (const char *box : {"connectonce", "connectonce_2"})
+        texts << QString::number(dialog->findChild<QCheckBox *>(box)->isChecked());
+    return {ports.join(','), texts.join('|'),
+            dialog->findChild<QPushButton *>("connectbutton")->text() + ": "
+                + dialog->findChild<QLabel *>("statusmessage")->text()};
+}
+
+const serialinfo::PortList fakePorts{
+    {"USB serial", "/dev/ttyUSB0"}, {"", "/dev/ttyS0"}, {"FTDI adapter", "/dev/ttyUSB1"}};
+
+} // namespace
+
+class TestComms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { serialinfo::setPortLister([] { return fakePorts; }); }
+    void shown_data() { addRows("windows/comms.tsv"); }
+    void shown();
+    void connecting();
+    void noDescriptorLeaks_data();
+    void noDescriptorLeaks();
+};
+
+// The start-up dialog reads the settings file (none: a first run) and shows
+// it; what no list holds comes back into the record as an empty port or 0.
+void TestComms::shown()
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    if (!cell("stored").isEmpty()) {
+        Connection = settingsOf(cell("stored"));
+        saveSettings();
+    }
+    WindowDriver driver(home.path());
+    QWidget *dialog = driver.waitForDialog();
+    QVERIFY(dialog);
+    const QWidget *main = driver.window();
+    QCOMPARE(dialog->pos(), main->pos() + QPoint(main->width() / 2 - dialog->width() / 2,
+                                                 main->height() / 2 - dialog->height() / 2));
+    QCOMPARE(shownFields(dialog) << fields(Connection), expected());
+}
+
+void TestComms::connecting()
+{
+    Rig rig;
+    QVERIFY2(rig.start(false), qPrintable(rig.error));
+    QTemporaryDir home;
+    Sequence = {1};
+    auto driver = std::make_unique<WindowDriver>(home.path());
+    QWidget *dialog = driver->waitForDialog();
+    QVERIFY(dialog);
+    const auto child = [&dialog](const char *name) { return dialog->findChild<QWidget *>(name); };
+    const auto choose = [&dialog](const char *box, const char *text) {
+        auto *combo = dialog->findChild<QComboBox *>(box);
+        combo->setCurrentIndex(combo->findText(text));
+    };
+    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(0);
+    QTest::mouseClick(child("connectbutton"), Qt::LeftButton);
+    QCOMPARE(shownFields(dialog).last(), QString("Connect (Serial): Select a port."));
+
+    // A port that will not open: the dialog comes back with the reason.
+    choose("port", "/dev/ttyUSB1");
+    choose("baud", "115200");
+    choose("data", "7");
+    choose("parity", "Odd");
+    choose("stop", "2");
+    choose("flow", "Software");
+    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(1);
+    QTest::mouseClick(child("connectonce"), Qt::LeftButton, {}, QPoint(5, 10));
+    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(0);
+    QTest::mouseClick(child("connectbutton"), Qt::LeftButton);
+    QVERIFY(pumpUntil([&] { return !openWindow("serialinfo") || openWindow("serialinfo") != dialog; }, 3000));
+    dialog = driver->waitForDialog();
+    QVERIFY(dialog);
+    QVERIFY2(shownFields(dialog).last().startsWith("Connect (Serial): Couldn't connect to port /dev/ttyUSB1 - "),
+             qPrintable(shownFields(dialog).last()));
+    QCOMPARE(shownFields(dialog).at(1), QString("/dev/ttyUSB1|115200|7|Odd|2|Software||0|1|1"));
+    QCOMPARE(driver->text("footer2"), QString());
+
+    // The TCP tab connects; the settings file holds both tabs' choices.
+    QVERIFY(driver->connectTcp(rig.slave.port(), false));
+    QCOMPARE(driver->text("footer2"), QString("127.0.0.1/%1 Ready").arg(rig.slave.port()));
+    const QString stored = "0|0|/dev/ttyUSB1|115200|7|3|2|2|127.0.0.1|" + QString::number(rig.slave.port());
+    QCOMPARE(fields(Connection), stored);
+
+    // A new connection stops a running sequence: nothing goes out while the dialog is open.
+    driver->click("sequencetoggle");
+    driver->widget<QDoubleSpinBox>("timebetweenpolls")->setValue(0.01);
+    driver->click("gobutton");
+    WAIT_FOR(driver->count("numofvalid") >= 2, 3000);
+    driver->trigger("actionMenu");
+    dialog = driver->waitForDialog();
+    QVERIFY(dialog);
+    const int sent = rig.slave.requests().size();
+    QCOMPARE(shownFields(dialog).last(), QString("Connect (TCP): Disconnected from Ethernet Port 127.0.0.1"));
+    pumpUntil([] { return false; }, 200);
+    QCOMPARE(rig.slave.requests().size(), sent);
+    // Closed instead of answered, the dialog leaves the last choice to connect with.
+    dialog->close();
+    WAIT_FOR(!driver->text("footer2").isEmpty(), 3000);
+    QCOMPARE(driver->text("footer2"), QString("127.0.0.1/%1 Ready").arg(rig.slave.port()));
+
+    // The next start shows what was stored, on the tab last used.
+    driver.reset();
+    init();
+    driver = std::make_unique<WindowDriver>(home.path());
+    dialog = driver->waitForDialog();
+    QVERIFY(dialog);
+    QCOMPARE(shownFields(dialog).mid(1), QStringList({
+        "/dev/ttyUSB1|115200|7|Odd|2|Software|127.0.0.1|" + QString::number(rig.slave.port()) + "|0|0",
+        "Connect (TCP): Specify IP Address, Port and connect status."}));
+    QCOMPARE(fields(Connection), stored);
+}
+
+// Connecting and disconnecting over and over leaves no descriptor behind.
+void TestComms::noDescriptorLeaks_data()
+{
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("tcp") << false;
+    QTest::newRow("rtu") << true;
+}
+
+void TestComms::noDescriptorLeaks()
+{
+    QFETCH(bool, serial);
+    Rig rig;
+    QVERIFY2(rig.start(serial), qPrintable(rig.error));
+    WindowDriver driver;
+    QVERIFY(rig.connect(driver));
+    int before = 0;
+    for (int cycle = 1; cycle <= 60; ++cycle) {
+        before = cycle == 10 ? openDescriptors() : before;
+        driver.trigger("actionMenu");
+        QVERIFY(rig.connect(driver));
+    }
+    QVERIFY2(openDescriptors() <= before,
+             qPrintable(QString("%1 descriptors before, %2 after").arg(before).arg(openDescriptors())));
+    driver.click("singlepoll");
+    WAIT_FOR(driver.count("numofvalid") == 1, 3000);
+}
+
+QTEST_MAIN(TestComms)
+#include "tst_comms.moc"
