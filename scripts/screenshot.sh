@@ -8,7 +8,9 @@
 #   <out dir>/logging-window.png     "Logging": the report logging window
 #   <out dir>/sequence-editor.png    the sequence editor, opened by the Sequence switch
 # The output folder defaults to docs/images. Takes the executables from
-# $POLLWRIGHT and $POLLWRIGHT_SLAVE, else build/; builds nothing.
+# $POLLWRIGHT and $POLLWRIGHT_SLAVE, else build/; builds nothing. With
+# QT_SCALE_FACTOR set (QT_SCALE_FACTOR=2 shows what a desktop scaled by 2
+# gets), the windows are drawn that much larger and the clicks follow.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +19,9 @@ app=$(realpath -m "${POLLWRIGHT:-$repo/build/app/pollwright}")
 slave=${POLLWRIGHT_SLAVE:-$repo/build/tools/pollwright-slave}
 tableshot=${POLLWRIGHT_TABLESHOT:-$repo/build/tools/pollwright-tableshot}
 title="Quarvel - Pollwright v1.9"
+scale=${QT_SCALE_FACTOR:-1}
+# A position in the windows' own layout, in screen pixels at that scale.
+at() { awk -v s="$scale" -v x="$1" -v y="$2" 'BEGIN { printf "%d %d", x * s, y * s }'; }
 
 if [[ ! -x $app || ! -x $slave || ! -x $tableshot ]]; then
     echo "error: pollwright, pollwright-slave or pollwright-tableshot not found under build/" >&2
@@ -32,6 +37,8 @@ mkdir -p "$outdir" || { echo "error: cannot create $outdir" >&2; exit 1; }
 app_pid=
 # shellcheck source=../scripts/xvfb.sh
 source "$repo/scripts/xvfb.sh"
+# A screen as much larger as the windows are.
+XVFB_SCREEN=$(awk -v s="$scale" 'BEGIN { printf "%dx%dx24", 1280 * s, 1024 * s }')
 start_scratch_display
 
 # A slave on a free loopback port, and settings that point at it.
@@ -80,7 +87,8 @@ start_app() {
 }
 # "Connect (TCP)" sits at 10,380 in the dialog.
 connect_tcp() {
-    xdotool mousemove --window "$dialog" 100 393 click 1
+    # shellcheck disable=SC2046 # x and y
+    xdotool mousemove --window "$dialog" $(at 100 393) click 1
     sleep 0.5
 }
 # Shoots the window $2 (the main window by default) into $1.
@@ -98,7 +106,8 @@ shoot() {
 # Opens the File menu (its title at the left of the menu bar) and picks the
 # entry so many steps down.
 file_menu() {
-    xdotool mousemove --window "$win" 15 10 click 1
+    # shellcheck disable=SC2046
+    xdotool mousemove --window "$win" $(at 15 10) click 1
     sleep 0.3
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
@@ -110,7 +119,8 @@ connect_tcp
 # "Single Poll" at 120,319 in the window (the POLL group at 10,290 below the
 # 21-pixel menu bar).
 for _ in 1 2; do
-    xdotool mousemove --window "$win" 190 332 click 1
+    # shellcheck disable=SC2046
+    xdotool mousemove --window "$win" $(at 190 332) click 1
     sleep 0.4
 done
 sleep 0.5
@@ -136,7 +146,8 @@ start_app
 connect_tcp
 # The Sequence switch at 10,30 below the menu bar opens the editor while the
 # sequence is empty.
-xdotool mousemove --window "$win" 20 63 click 1
+# shellcheck disable=SC2046
+xdotool mousemove --window "$win" $(at 20 63) click 1
 editor=$(find_window '^Sequence$')
 [[ -n $editor ]] || { echo "error: the sequence editor did not open" >&2; exit 1; }
 sleep 0.5
