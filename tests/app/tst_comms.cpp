@@ -1,10 +1,10 @@
 // The connection dialog as the window opens it: what it shows for the stored
 // settings, what Connect stores, and each way a connection fails.
+#include "support/files.h"
 #include "support/rows.h"
 #include "windowdriver.h"
 
 #include "modbus/connectionsettings.h"
-#include "storage/settingsfile.h"
 #include "windows/serialinfo.h"
 
 namespace {
@@ -12,18 +12,10 @@ namespace {
 // "serial|once|port|baud|data|parity|stop|flow|ip|tcp port"
 QString fields(const ConnectionSettings &s)
 {
-    return QStringList{QString::number(s.serialMode), QString::number(s.connectOnce), s.portName,
-                       QString::number(s.baudRate), QString::number(s.dataBits), QString::number(s.parity),
-                       QString::number(s.stopBits), QString::number(s.flowControl), s.ipAddress,
-                       QString::number(s.tcpPort)}
-        .join('|');
-}
-
-ConnectionSettings settingsOf(const QString &text)
-{
-    const QStringList f = text.split('|');
-    return {f.value(0) == "1", f.value(1) == "1", f.value(2), f.value(3).toInt(), f.value(4).toInt(),
-            f.value(5).toInt(), f.value(6).toInt(), f.value(7).toInt(), f.value(8), f.value(9).toInt(), false, ""};
+    QStringList texts{QString::number(s.serialMode), QString::number(s.connectOnce), s.portName};
+    for (int number : {s.baudRate, s.dataBits, s.parity, s.stopBits, s.flowControl})
+        texts << QString::number(number);
+    return (texts << s.ipAddress << QString::number(s.tcpPort)).join('|');
 }
 
 // What the dialog shows: its ports, the current texts of its fields and the
@@ -55,7 +47,10 @@ class TestComms : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { serialinfo::setPortLister([] { return fakePorts; }); }
+    void init()
+    {
+        serialinfo::setPortLister([]() -> serialinfo::PortList { return fakePorts; });
+    }
     void shown_data() { addRows("windows/comms.tsv"); }
     void shown();
     void connecting();
@@ -68,17 +63,19 @@ private slots:
 void TestComms::shown()
 {
     QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
     if (!cell("stored").isEmpty()) {
-        Connection = settingsOf(cell("stored"));
-        saveSettings();
+        QString xml = "<?xml version='1.0' encoding='UTF-8'?>\n<settings>\n";
+        for (const QString &field : cell("stored").split(' '))
+            xml += QString(" <%1>%2</%1>\n").arg(field.section('=', 0, 0), field.section('=', 1));
+        writeBytes(home.path() + "/.quarvel/pollwright-settings.xml", (xml + "</settings>\n").toUtf8());
     }
     WindowDriver driver(home.path());
     QWidget *dialog = driver.waitForDialog();
     QVERIFY(dialog);
     const QWidget *main = driver.window();
-    QCOMPARE(dialog->pos(), main->pos() + QPoint(main->width() / 2 - dialog->width() / 2,
-                                                 main->height() / 2 - dialog->height() / 2));
+    QCOMPARE(dialog->pos(), main->pos()
+                                + QPoint(main->width() / 2 - dialog->width() / 2,
+                                         main->height() / 2 - dialog->height() / 2));
     QCOMPARE(shownFields(dialog) << fields(Connection), expected());
 }
 
@@ -114,8 +111,9 @@ void TestComms::connecting()
     QVERIFY(pumpUntil([&] { return !openWindow("serialinfo") || openWindow("serialinfo") != dialog; }, 3000));
     dialog = driver->waitForDialog();
     QVERIFY(dialog);
-    QVERIFY2(shownFields(dialog).last().startsWith("Connect (Serial): Couldn't connect to port /dev/ttyUSB1 - "),
-             qPrintable(shownFields(dialog).last()));
+    QVERIFY2(
+        shownFields(dialog).last().startsWith("Connect (Serial): Couldn't connect to port /dev/ttyUSB1 - "),
+        qPrintable(shownFields(dialog).last()));
     QCOMPARE(shownFields(dialog).at(1), QString("/dev/ttyUSB1|115200|7|Odd|2|Software||0|1|1"));
     QCOMPARE(driver->text("footer2"), QString());
 
@@ -148,9 +146,10 @@ void TestComms::connecting()
     driver = std::make_unique<WindowDriver>(home.path());
     dialog = driver->waitForDialog();
     QVERIFY(dialog);
-    QCOMPARE(shownFields(dialog).mid(1), QStringList({
-        "/dev/ttyUSB1|115200|7|Odd|2|Software|127.0.0.1|" + QString::number(rig.slave.port()) + "|0|0",
-        "Connect (TCP): Specify IP Address, Port and connect status."}));
+    QCOMPARE(shownFields(dialog).mid(1),
+             QStringList({"/dev/ttyUSB1|115200|7|Odd|2|Software|127.0.0.1|"
+                              + QString::number(rig.slave.port()) + "|0|0",
+                          "Connect (TCP): Specify IP Address, Port and connect status."}));
     QCOMPARE(fields(Connection), stored);
 }
 

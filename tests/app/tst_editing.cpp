@@ -39,8 +39,8 @@ private slots:
         tree = driver->widget<QTreeWidget>("treeWidget");
     }
     void cleanup() { driver.reset(); }
+    void editor_data() { addRows("windows/editing.tsv"); }
     void editor();
-    void tableCells();
     void sequenceEditor();
     void panels_data() { addRows("windows/panels.tsv"); }
     void panels();
@@ -50,10 +50,6 @@ private:
     T *w(const char *name) const
     {
         return driver->widget<T>(name);
-    }
-    void choose(const char *box, const QString &text) const
-    {
-        w<QComboBox>(box)->setCurrentIndex(w<QComboBox>(box)->findText(text));
     }
     QString shown(const char *box) const { return w<QComboBox>(box)->currentText(); }
     // Double-clicks a cell of the shown block and types into the editor that
@@ -78,89 +74,47 @@ private:
     QTreeWidget *tree = nullptr;
 };
 
-// Poll 2 made a Float32 write of three values, two addresses each; each
-// control stores its poll, and Single Poll sends what was typed.
+// The user's steps on poll 2 ("name=value" sets the named control, a name
+// alone clicks it, "cell R C=text" types into the table, R and C from 0),
+// then the poll, what the editor and the table show and any request sent.
 void TestEditing::editor()
 {
-    QCOMPARE(QStringList({shown("fucnum"), w<QLabel>("addressType")->text(), w<QLabel>("spinName")->text(),
-                          shown("ordercombo"), QString::number(w<QComboBox>("ordercombo")->count())}),
-             QStringList({"03 - Read Holding Reg", "Reg Addr", "# of Items", "10", "2"}));
+    if (!cell("poll").isEmpty())
+        PollStore[1] = pollOf(cell("poll"));
     w<QSpinBox>("spinBox")->setValue(2);
-    choose("fucnum", "16 - Write Reg");
-    QCOMPARE(w<QSpinBox>("numreg")->maximum(), 60);
-    w<QSpinBox>("slaveaddr")->setValue(17);
-    w<QSpinBox>("spinAddrPerItem")->setValue(2);
-    w<QSpinBox>("startaddr")->setValue(100);
-    choose("datatype", "Float32");
-    choose("ordercombo", "1032");
-    w<QSpinBox>("numreg")->setValue(3);
-    driver->type("descEdit", "setpoints");
-    QCOMPARE(recordOf(PollStore[1]), QString("setpoints|17|16|100|2|3|3|1032|3:0,0,0|3:,,"));
-    QCOMPARE(recordOf(PollStore[0]), QString("|1|3|1|1|1||10|1:0|1:"));
-    const QTreeWidgetItem *block = tree->topLevelItem(0);
-    QCOMPARE(QStringList({block->text(0), block->text(2), block->text(3)}),
-             QStringList({"2", "Float32", "Function:16 - Write Reg"}));
-    QCOMPARE(column(block, 1), QStringList({"100", "102", "104"}));
-    QCOMPARE(block->child(1)->background(2).color(), QColor(225, 200, 180));
-
-    QVERIFY(typeInto(0, 2, "1.5") && typeInto(1, 2, "-2.25") && typeInto(0, 3, "valve"));
-    QCOMPARE(PollStore[1].write, QStringList({"1.5", "-2.25", "0"}));
-    QCOMPARE(PollStore[1].desc, QStringList({"valve", "", ""}));
-    driver->click("singlepoll");
-    WAIT_FOR(driver->count("numofvalid") == 1, 3000);
-    QCOMPARE(rig.slave.requests().value(0).bytes.toHex(' '),
-             QByteArray("00 01 00 00 00 13 11 10 00 64 00 06 0c 00 00 3f c0 00 00 c0 10 00 00 00 00"));
-
-    // The order is kept when the new type offers it, else the type's first.
-    choose("datatype", "uInt32");
-    QCOMPARE(shown("ordercombo"), QString("1032"));
-    choose("datatype", "uInt16");
-    QCOMPARE(QStringList({shown("ordercombo"), PollStore[1].val3}), QStringList({"10", "10"}));
-    // The count's maximum follows the function; a count above it is clamped and stored.
-    choose("fucnum", "01 - Read Coil Status");
-    QCOMPARE(w<QLabel>("addressType")->text(), QString("Coil Addr"));
-    w<QSpinBox>("numreg")->setValue(1500);
-    choose("fucnum", "16 - Write Reg");
-    QCOMPARE(QStringList({PollStore[1].val1, QString::number(PollStore[1].write.size())}),
-             QStringList({"60", "60"}));
-    // Coil values other than 0 and 1 become 0 (a text that is no number stays).
-    PollStore[1].write = QStringList{"1", "2", "0", "-3", "x"};
-    choose("fucnum", "15 - Force Multiple Coils");
-    QCOMPARE(PollStore[1].write, QStringList({"1", "0", "0", "0", "x"}));
-    QCOMPARE(w<QSpinBox>("numreg")->value(), 5);
-    PollStore[1].write = QStringList{"5", "7"};
-    choose("fucnum", "05 - Force Single Coil");
-    QCOMPARE(PollStore[1].write, QStringList({"0", "7"}));
-    QCOMPARE(w<QLabel>("spinName")->text(), QString("# of Coils"));
-
-    // "x8" (hidden, but its slot is reached by a click all the same) clamps at the maximum.
-    for (const int start : {1000, 40000}) {
-        w<QSpinBox>("startaddr")->setValue(start);
-        w<QPushButton>("timeseight")->click();
+    for (const QString &step : cell("steps").split(';', Qt::SkipEmptyParts)) {
+        const QString name = step.section('=', 0, 0), value = step.section('=', 1);
+        QWidget *control = w(qPrintable(name));
+        if (name.startsWith("cell "))
+            typeInto(name.section(' ', 1, 1).toInt(), name.section(' ', 2).toInt(), value);
+        else if (auto *spin = qobject_cast<QSpinBox *>(control))
+            spin->setValue(value.toInt());
+        else if (auto *box = qobject_cast<QComboBox *>(control))
+            box->setCurrentIndex(box->findText(value));
+        else if (qobject_cast<QLineEdit *>(control))
+            driver->type(qPrintable(name), value);
+        else
+            qobject_cast<QAbstractButton *>(control)->click();
+        if (name == "singlepoll")
+            WAIT_FOR(w("singlepoll")->isEnabled(), 3000);
     }
-    QCOMPARE(PollStore[1].startaddr, QString("300000"));
-}
-
-// Values are typed only for write functions, a coil value other than 1 as 0;
-// a new start address drops the values read from the old one.
-void TestEditing::tableCells()
-{
-    PollStore[2].startaddr = "5";
-    w<QSpinBox>("spinBox")->setValue(3);
-    driver->click("singlepoll");
-    WAIT_FOR(driver->count("numofvalid") == 1, 3000);
-    QCOMPARE(column(tree->topLevelItem(0), 2), QStringList{"5"});
-    QVERIFY(!typeInto(0, 2, "9"));
-    w<QSpinBox>("startaddr")->setValue(6);
-    QCOMPARE(driver->window()->pollResponse(3), QByteArray());
-    QCOMPARE(column(tree->topLevelItem(0), 2), QStringList{"0"});
-
-    choose("fucnum", "15 - Force Multiple Coils");
-    w<QSpinBox>("numreg")->setValue(2);
-    QCOMPARE(tree->topLevelItem(0)->text(2), QString("ON/OFF"));
-    QVERIFY(typeInto(1, 2, "1") && typeInto(1, 2, "7") && typeInto(0, 2, "1"));
-    QCOMPARE(PollStore[2].write, QStringList({"1", "0"}));
-    QCOMPARE(column(tree->topLevelItem(0), 2), QStringList({"1", "0"}));
+    auto *count = w<QSpinBox>("numreg");
+    QStringList orders;
+    for (int i = 0; i < w<QComboBox>("ordercombo")->count(); ++i)
+        orders << w<QComboBox>("ordercombo")->itemText(i);
+    const QTreeWidgetItem *block = tree->topLevelItem(0);
+    QStringList rows{block->text(0) + ' ' + block->text(2) + ' ' + block->text(3) + ' '
+                     + block->child(block->childCount() - 1)->background(2).color().name()};
+    for (int i = 0; i < block->childCount(); ++i)
+        rows << block->child(i)->text(1) + '=' + block->child(i)->text(2) + '/' + block->child(i)->text(3);
+    const QStringList results{
+        recordOf(PollStore[1]),
+        QStringList({w<QLabel>("addressType")->text(), w<QLabel>("spinName")->text(),
+                     QString::number(count->maximum()), count->text(), orders.join(','), shown("ordercombo")})
+            .join('|'),
+        rows.join(','), QString::fromLatin1(rig.slave.requests().value(0).bytes.toHex(' ')),
+        QString::fromLatin1(driver->window()->pollResponse(2).toHex(' '))};
+    QCOMPARE(results, expected());
 }
 
 // An empty sequence opens the editor when sequence mode is chosen; closing it
@@ -221,11 +175,11 @@ void TestEditing::panels()
     }
     pumpUntil([] { return false; }, 20);
     const QSize size = driver->window()->size();
-    const QStringList results{QString::number(size.width()) + 'x' + QString::number(size.height()),
-                              QString::number(w("treeWidget")->isVisible()) + QString::number(w("feedback")->isVisible()),
-                              QString::number(w("treeWidget")->width()) + ' '
-                                  + QString::number(w("feedback")->width()) + 'x'
-                                  + QString::number(w("feedback")->height())};
+    const QStringList results{
+        QString::number(size.width()) + 'x' + QString::number(size.height()),
+        QString::number(w("treeWidget")->isVisible()) + QString::number(w("feedback")->isVisible()),
+        QString::number(w("treeWidget")->width()) + ' ' + QString::number(w("feedback")->width()) + 'x'
+            + QString::number(w("feedback")->height())};
     QCOMPARE(results, expected());
 }
 

@@ -28,7 +28,8 @@ void setUpPolls()
 QStringList entries(const QString &root)
 {
     QStringList found;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = QDir(root).relativeFilePath(it.next());
         found << path + (it.fileInfo().isDir() ? "/" : "");
@@ -72,10 +73,10 @@ private:
         if (!browser)
             return false;
         browser->findChild<QLineEdit *>("filename")->setText(name);
-        QTest::mouseClick(browser->findChild<QPushButton *>("saveload"), Qt::LeftButton);
+        press(browser, "saveload");
         const bool went = browser.isNull();
         if (!went)
-            QTest::mouseClick(browser->findChild<QPushButton *>("cancelbutton"), Qt::LeftButton);
+            press(browser, "cancelbutton");
         return went;
     }
     QStringList recentTexts() const
@@ -117,7 +118,8 @@ void TestPollFiles::saveLoadRecent()
     driver->widget<QSpinBox>("spinBox")->setValue(7);
     QVERIFY(choose("actionLoad", "plant.xml"));
     QVERIFY(PollStore == saved);
-    QCOMPARE(driver->text("nextpoll") + ' ' + driver->widget<QSpinBox>("spinBox")->text(), QString("NEXT:P2 1"));
+    QCOMPARE(driver->text("nextpoll") + ' ' + driver->widget<QSpinBox>("spinBox")->text(),
+             QString("NEXT:P2 1"));
     driver->trigger("actionRecent2");
     QCOMPARE(driver->text("nextpoll"), QString("NEXT:P3"));
     QCOMPARE(recentTexts(), QStringList({h + "other.xml", h + "plant.xml", "", "", ""}));
@@ -133,8 +135,9 @@ void TestPollFiles::saveLoadRecent()
     QVERIFY(!choose("actionSave", "a.b.xml"));
     QVERIFY(!choose("actionLoad", "missing"));
     const QString overwrite = "Save: Are you sure you want \n to overwrite this file? {Save,Cancel*}";
-    QCOMPARE(boxes.shown, QStringList({overwrite, overwrite, "Invalid filetype: The filetype must be '.xml' in lowercase",
-                                       "Load Fail: This file does not exsist"}));
+    QCOMPARE(boxes.shown,
+             QStringList({overwrite, overwrite, "Invalid filetype: The filetype must be '.xml' in lowercase",
+                          "Load Fail: This file does not exsist"}));
 
     for (const char *name : {"c", "d", "e", "f"})
         QVERIFY(choose("actionSave", name));
@@ -190,7 +193,7 @@ void TestPollFiles::failedLoads()
     QWidget *browser = openBrowser("actionSave");
     QVERIFY(browser);
     QCOMPARE(browser->findChild<QLineEdit *>("filename")->text(), QString("gone.xml"));
-    QTest::mouseClick(browser->findChild<QPushButton *>("cancelbutton"), Qt::LeftButton);
+    press(browser, "cancelbutton");
 
     setUpPolls();
     savePollFile(home + "/good.xml");
@@ -205,79 +208,57 @@ void TestPollFiles::failedLoads()
 void TestPollFiles::browserMenus()
 {
     start();
-    const QString base = driver->home() + "/t";
-    for (const char *folder : {"full", "odd \"name\" Prüf"})
-        QVERIFY(QDir().mkpath(base + "/" + folder));
+    const QString base = driver->home() + "/t/";
+    QVERIFY(QDir().mkpath(base + "odd \"name\" Prüf"));
     for (const char *file : {"full/inner.xml", "notes.txt", "other.xml", "polls.xml"})
-        writeBytes(base + "/" + file, "<polls/>");
-    recentFiles = QStringList{base + "/polls.xml", "", "", "", ""};
+        writeBytes(base + file, "<polls/>");
+    recentFiles = QStringList{base + "polls.xml", "", "", "", ""};
     DialogScript boxes({"=renamed", "Yes", "=plain", "=../escape", "=a/b", "Yes", "Yes"});
     QPointer<QWidget> browser = openBrowser("actionSave");
     auto *tree = browser->findChild<QTreeView *>("treeView");
     auto *list = browser->findChild<QListView *>("listView");
     auto *folders = qobject_cast<QFileSystemModel *>(tree->model());
     auto *files = qobject_cast<QFileSystemModel *>(list->model());
-    const auto listed = [&] {
-        QStringList names;
-        for (int row = 0; row < files->rowCount(list->rootIndex()); ++row)
-            names << files->index(row, 0, list->rootIndex()).data().toString();
-        names.sort();
-        return names;
-    };
-    WAIT_FOR(listed() == QStringList({"other.xml", "polls.xml"}), 3000);
-    const auto at = [](QAbstractItemView *view, const QModelIndex &index) {
-        view->scrollTo(index);
-        return view->visualRect(index).center();
-    };
-    const auto rightClick = [&](QAbstractItemView *view, const QPoint &pos) {
-        QTest::mouseClick(browser->windowHandle(), Qt::RightButton, {}, view->viewport()->mapTo(browser, pos));
-    };
-    // Picks the entry from the menu that a left and a right click on the row bring.
-    const auto menu = [&](QAbstractItemView *view, const QModelIndex &index, const QString &entry) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(view, index));
-        rightClick(view, at(view, index));
-        for (QMenu *shown : browser->findChildren<QMenu *>()) {
-            for (QAction *action : shown->actions()) {
-                if (shown->isVisible() && action->text() == entry)
-                    QTest::mouseClick(shown, Qt::LeftButton, {}, shown->actionGeometry(action).center());
-            }
-        }
-    };
-    const auto folder = [&](const QString &name) { return folders->index(base + "/" + name); };
-    const auto file = [&](const QString &name) { return files->index(base + "/" + name); };
-    menu(list, file("polls.xml"), "Rename");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at(list, file("other.xml")));
+    const auto folder = [&](const QString &name) { return folders->index(QDir::cleanPath(base + name)); };
+    const auto file = [&](const QString &name) { return files->index(base + name); };
+    // Only the .xml files are listed.
+    WAIT_FOR(files->rowCount(list->rootIndex()) == 2 && file("other.xml").isValid()
+                 && file("polls.xml").isValid(),
+             3000);
+    menuEntry(browser, list, file("polls.xml"), "Rename");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowAt(list, file("other.xml")));
     QCOMPARE(browser->findChild<QLineEdit *>("filename")->text(), QString("other.xml"));
     // A menu asked for on another row than the chosen one (the menu key, no press) does not come.
     WAIT_FOR(file("renamed.xml").isValid(), 3000);
-    QContextMenuEvent request(QContextMenuEvent::Keyboard, at(list, file("renamed.xml")));
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, rowAt(list, file("renamed.xml")));
     QApplication::sendEvent(list->viewport(), &request);
     for (QMenu *shown : browser->findChildren<QMenu *>())
         QVERIFY(!shown->isVisible());
-    menu(list, file("other.xml"), "Delete");
-    menu(tree, folder("odd \"name\" Prüf"), "Rename");
+    menuEntry(browser, list, file("other.xml"), "Delete");
+    menuEntry(browser, tree, folder("odd \"name\" Prüf"), "Rename");
     WAIT_FOR(folder("plain").isValid(), 3000);
-    menu(tree, folders->index(base), "New Folder");
-    menu(tree, folders->index(base), "New Folder");
-    menu(tree, folder("plain"), "Delete");
-    menu(tree, folder("full"), "Delete");
-    QCOMPARE(boxes.shown, QStringList({"Rename XML file: XML File Name: [polls]",
-                                       "Delete File: Are you sure you want to delete the \"other.xml\" file? {Yes,No}",
-                                       "Rename Folder: Folder Name: [odd \"name\" Prüf]",
-                                       "Create New Folder: Folder Name:", "Create New Folder: Folder Name:",
-                                       "Delete Folder: Are you sure you want to delete the \"plain\" folder? {Yes,No}",
-                                       "Delete Folder: Are you sure you want to delete the \"full\" folder? {Yes,No}",
-                                       "Delete Folder: Folder needs to be empty to be deleted."}));
+    menuEntry(browser, tree, folder(""), "New Folder");
+    menuEntry(browser, tree, folder(""), "New Folder");
+    menuEntry(browser, tree, folder("plain"), "Delete");
+    menuEntry(browser, tree, folder("full"), "Delete");
+    QCOMPARE(boxes.shown,
+             QStringList({"Rename XML file: XML File Name: [polls]",
+                          "Delete File: Are you sure you want to delete the \"other.xml\" file? {Yes,No}",
+                          "Rename Folder: Folder Name: [odd \"name\" Prüf]",
+                          "Create New Folder: Folder Name:", "Create New Folder: Folder Name:",
+                          "Delete Folder: Are you sure you want to delete the \"plain\" folder? {Yes,No}",
+                          "Delete Folder: Are you sure you want to delete the \"full\" folder? {Yes,No}",
+                          "Delete Folder: Folder needs to be empty to be deleted."}));
     // A folder clicked gives its path; Save goes there.
     WAIT_FOR(folder("a/b").isValid(), 3000);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at(tree, folder("a/b")));
-    QCOMPARE(browser->findChild<QLineEdit *>("directory")->text(), base + "/a/b/");
-    QTest::mouseClick(browser->findChild<QPushButton *>("saveload"), Qt::LeftButton);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowAt(tree, folder("a/b")));
+    QCOMPARE(browser->findChild<QLineEdit *>("directory")->text(), base + "a/b/");
+    press(browser, "saveload");
     QVERIFY(browser.isNull());
-    QCOMPARE(entries(driver->home()), QStringList({".quarvel/", ".quarvel/pollwright-settings.xml", "t/", "t/a/",
-                                                  "t/a/b/", "t/a/b/other.xml", "t/full/", "t/full/inner.xml",
-                                                  "t/notes.txt", "t/renamed.xml"}));
-    QCOMPARE(recentFiles.first(), base + "/a/b/other.xml");
+    QCOMPARE(entries(base), QStringList({"a/", "a/b/", "a/b/other.xml", "full/", "full/inner.xml",
+                                         "notes.txt", "renamed.xml"}));
+    QVERIFY(!QFileInfo::exists(driver->home() + "/escape"));
+    QCOMPARE(recentFiles.first(), base + "a/b/other.xml");
 }
 
 // The browser starts at the most recent file, after a load at that file, after
@@ -295,7 +276,7 @@ void TestPollFiles::browserStart()
         QWidget *browser = openBrowser(action);
         const QString start = browser->findChild<QLineEdit *>("directory")->text() + '|'
                               + browser->findChild<QLineEdit *>("filename")->text();
-        QTest::mouseClick(browser->findChild<QPushButton *>("cancelbutton"), Qt::LeftButton);
+        press(browser, "cancelbutton");
         return start;
     };
     QCOMPARE(startOf("actionSave"), home + "|");
@@ -316,24 +297,27 @@ void TestPollFiles::browserStart()
 
 // Closing the main window ends the program while a sequence runs and other
 // windows are open, within a second and sending nothing after the close; the
-// connection dialog's "Close " ends it too.
+// connection dialog's "Close " ends it too. The child process opens the
+// windows by the actions and buttons named, then closes.
 void TestPollFiles::closing_data()
 {
-    QTest::addColumn<QString>("open");
-    for (const char *open : {"logging", "sequence", "load", "save", "close button"})
-        QTest::newRow(open) << QString(open);
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("two logging windows") << "actionLogging actionLogging close";
+    QTest::newRow("sequence editor") << "sequencebutton close";
+    QTest::newRow("load browser") << "actionLoad close";
+    QTest::newRow("save browser") << "actionSave close";
+    QTest::newRow("Close in the connection dialog") << "actionMenu closeprogram";
 }
 
 void TestPollFiles::closing()
 {
-    QFETCH(QString, open);
+    QFETCH(QString, steps);
     QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     const int before = rig.slave.requests().size();
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--run-and-close", QString::number(rig.slave.port()), open});
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--run-and-close", QString::number(rig.slave.port()), steps});
     QVERIFY(child.waitForReadyRead(30000));
     const QList<QByteArray> line = child.readLine().trimmed().split(' ');
     QVERIFY2(line.size() == 3 && line.at(0) == "closing", line.join(' ').constData());
@@ -346,13 +330,13 @@ void TestPollFiles::closing()
     const int sent = line.at(2).toInt();
     pumpUntil([] { return false; }, 200);
     const int seen = rig.slave.requests().size() - before;
-    QVERIFY2(sent >= 5 && (seen == sent || seen == sent - 1), qPrintable(QString("%1 sent, %2 seen").arg(sent).arg(seen)));
+    QVERIFY2(sent >= 5 && (seen == sent || seen == sent - 1),
+             qPrintable(QString("%1 sent, %2 seen").arg(sent).arg(seen)));
 }
 
-// The child of closing(): runs a sequence at full speed, opens the windows
-// named, closes the main window as a user does (or presses "Close ") and runs
-// the event loop as the program does, saying when it closed.
-static int runAndClose(quint16 port, const QString &open)
+// The child of closing(): runs a sequence at full speed, takes the steps and
+// runs the event loop as the program does, saying when it closed.
+static int runAndClose(quint16 port, const QStringList &steps)
 {
     Sequence = {1, 2};
     WindowDriver driver(QFile::decodeName(qgetenv("HOME")));
@@ -363,23 +347,14 @@ static int runAndClose(quint16 port, const QString &open)
     driver.click("gobutton");
     if (!pumpUntil([&] { return driver.count("numofvalid") >= 5; }, 10000))
         return 3;
-    const char *action = open == "logging" ? "actionLogging" : open == "load" ? "actionLoad" : "actionSave";
-    if (open == "sequence")
-        driver.click("sequencebutton");
-    else if (open == "close button")
-        driver.trigger("actionMenu");
-    else
-        driver.trigger(action);
-    if (open == "logging")
-        driver.trigger(action);
-    QTimer::singleShot(100, driver.window(), [&driver, open] {
+    for (const QString &step : steps.mid(0, steps.size() - 1))
+        step.startsWith("action") ? driver.trigger(qPrintable(step)) : driver.click(qPrintable(step));
+    QTimer::singleShot(100, driver.window(), [&driver, steps] {
         printf("closing %lld %d\n", QDateTime::currentMSecsSinceEpoch(), driver.count("numofpolls"));
         fflush(stdout);
         QCloseEvent close;
-        if (open == "close button")
-            QTest::mouseClick(openWindow("serialinfo")->findChild<QPushButton *>("closeprogram"), Qt::LeftButton);
-        else
-            QApplication::sendEvent(driver.window(), &close);
+        steps.last() == "close" ? void(QApplication::sendEvent(driver.window(), &close))
+                                : press(openWindow("serialinfo"), "closeprogram");
     });
     return QApplication::exec();
 }
@@ -388,7 +363,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--run-and-close")
-        return runAndClose(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]));
+        return runAndClose(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]).split(' '));
     TestPollFiles test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

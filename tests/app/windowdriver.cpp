@@ -31,6 +31,30 @@ int openDescriptors()
     return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
 }
 
+void press(const QWidget *window, const char *button)
+{
+    QTest::mouseClick(window->findChild<QAbstractButton *>(button), Qt::LeftButton);
+}
+
+QPoint rowAt(QAbstractItemView *view, const QModelIndex &index)
+{
+    view->scrollTo(index);
+    return view->visualRect(index).center();
+}
+
+void menuEntry(QWidget *window, QAbstractItemView *view, const QModelIndex &index, const QString &entry)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowAt(view, index));
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                      view->viewport()->mapTo(window, rowAt(view, index)));
+    for (QMenu *menu : window->findChildren<QMenu *>()) {
+        for (QAction *action : menu->actions()) {
+            if (menu->isVisible() && action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+    }
+}
+
 WindowDriver::WindowDriver(const QString &home)
     : m_homePath(home.isEmpty() ? m_home.path() : home)
 {

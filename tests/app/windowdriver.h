@@ -23,6 +23,14 @@ QWidget *openWindow(const QString &name);
 // Open file descriptors of this process.
 int openDescriptors();
 
+// Clicks the named button of any window.
+void press(const QWidget *window, const char *button);
+// Chooses the row with a left click, brings its context menu with a right
+// click through the window system and clicks the entry with this text.
+void menuEntry(QWidget *window, QAbstractItemView *view, const QModelIndex &index, const QString &entry);
+// The centre of a row, scrolled into view.
+QPoint rowAt(QAbstractItemView *view, const QModelIndex &index);
+
 // Drives a real MainWindow the way a user does: answers the connection
 // dialog the start-up timer opens, clicks buttons and menu entries, reads
 // counters and the message log. Each driver has its own home folder.
@@ -52,9 +60,15 @@ public:
     QString text(const char *label) const { return widget<QLabel>(label)->text(); }
     int count(const char *label) const { return text(label).toInt(); }
     // The frame counters as "polls/valid/errors".
-    QString counters() const { return text("numofpolls") + '/' + text("numofvalid") + '/' + text("numoferror"); }
+    QString counters() const
+    {
+        return text("numofpolls") + '/' + text("numofvalid") + '/' + text("numoferror");
+    }
     QString log() const { return widget<QPlainTextEdit>("feedback")->toPlainText(); }
-    void click(const char *button) const { QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton); }
+    void click(const char *button) const
+    {
+        QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton);
+    }
     // A menu entry, by its action's object name.
     void trigger(const char *action) const { widget<QAction>(action)->trigger(); }
     // Types into a field and confirms with Return.

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QInputDialog>
-#include <QMetaEnum>
 #include <QMessageBox>
+#include <QMetaEnum>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -61,8 +61,10 @@ private:
             QStringList names;
             for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
                 if (box->standardButtons() & b)
-                    names << buttons.valueToKey(b) + QString(box->defaultButton() == box->button(
-                                                                  QMessageBox::StandardButton(b)) ? "*" : "");
+                    names << buttons.valueToKey(b)
+                                 + QString(box->defaultButton() == box->button(QMessageBox::StandardButton(b))
+                                               ? "*"
+                                               : "");
             }
             seen += " {" + names.join(',') + "}";
         }
@@ -76,7 +78,8 @@ private:
                 answer.startsWith('=') ? input->accept() : input->reject();
             } else if (auto *box = qobject_cast<QMessageBox *>(guard)) {
                 const int value = buttons.keyToValue(qPrintable(answer));
-                QAbstractButton *button = value > 0 ? box->button(QMessageBox::StandardButton(value)) : nullptr;
+                QAbstractButton *button =
+                    value > 0 ? box->button(QMessageBox::StandardButton(value)) : nullptr;
                 button = button ? button : box->escapeButton();
                 button ? button->click() : box->reject();
             }
@@ -84,8 +87,8 @@ private:
         });
     }
 
-    const QMetaEnum buttons =
-        QMessageBox::staticMetaObject.enumerator(QMessageBox::staticMetaObject.indexOfEnumerator("StandardButtons"));
+    const QMetaEnum buttons = QMessageBox::staticMetaObject.enumerator(
+        QMessageBox::staticMetaObject.indexOfEnumerator("StandardButtons"));
     QTimer poll;
     QPointer<QWidget> handled;
 };

@@ -1,9 +1,7 @@
-#ifndef POLLWRIGHT_TESTS_EXCHANGE_H
-#define POLLWRIGHT_TESTS_EXCHANGE_H
+#pragma once
 
 #include <QByteArray>
 #include <QString>
-#include <QVector>
 
 // Raw exchanges with a slave: send the request bytes as they are, then read
 // until expectedLength bytes have come or timeoutMs has passed, and return
@@ -17,11 +15,3 @@ QByteArray exchangeTcp(quint16 port, const QByteArray &request, int expectedLeng
 // default (a pty ignores the speed anyway).
 QByteArray exchangeSerial(const QString &device, const QByteArray &request, int expectedLength,
                           int timeoutMs = 2000);
-
-// The same, answering each read separately, to see how a reply was cut up.
-QVector<QByteArray> exchangeTcpPieces(quint16 port, const QByteArray &request, int expectedLength,
-                                      int timeoutMs = 2000);
-QVector<QByteArray> exchangeSerialPieces(const QString &device, const QByteArray &request, int expectedLength,
-                                         int timeoutMs = 2000);
-
-#endif

@@ -1,8 +1,7 @@
-#ifndef POLLWRIGHT_TESTS_PTYPAIR_H
-#define POLLWRIGHT_TESTS_PTYPAIR_H
+#pragma once
 
+#include <QFileInfo>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 // Two linked pseudo terminals made by socat, standing in for a serial cable:
@@ -10,27 +9,21 @@
 class PtyPair
 {
 public:
-    PtyPair();
     ~PtyPair();
-    PtyPair(const PtyPair &) = delete;
-    PtyPair &operator=(const PtyPair &) = delete;
-
     // Starts socat and waits for both links; false, with the reason in
     // errorString(), when they do not appear.
     bool start();
-    QString masterSide() const;
-    QString slaveSide() const;
+    // The folder's unique name goes into the link names because QSerialPort
+    // takes its lock file by the port's file name.
+    QString masterSide() const { return dir.filePath(QFileInfo(dir.path()).fileName() + "-master"); }
+    QString slaveSide() const { return dir.filePath(QFileInfo(dir.path()).fileName() + "-slave"); }
     QString errorString() const { return error; }
 
     // Empty when socat is installed, else why the pair cannot be made.
     static QString missingSocat();
 
 private:
-    void stop();
-
     QTemporaryDir dir;
     QProcess socat;
     QString error;
 };
-
-#endif

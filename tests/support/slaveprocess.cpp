@@ -1,105 +1,50 @@
 #include "support/slaveprocess.h"
-
-#include <QDeadlineTimer>
-#include <QFile>
+#include "support/files.h"
 
 namespace {
 
 const char pythonPath[] = "/usr/bin/python3"; // Debian's pymodbus is visible only to it
-const int readyTimeoutMs = 5000;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QVector<quint16> parseWords(const QByteArray &text, bool *ok)
-{
-    QVector<quint16> words;
-    for (const QByteArray &word : text.split(' ')) {
-        const uint value = word.toUInt(ok, 16);
-        if (!*ok || word.size() != 4)
-            return *ok = false, QVector<quint16>();
-        words.append(static_cast<quint16>(value));
-    }
-    return words;
-}
 
 } // namespace
 
-SlaveProcess::SlaveProcess() = default;
-
-SlaveProcess::~SlaveProcess()
-{
-    stop();
-}
-
-QString SlaveProcess::logPath() const
-{
-    return dir.filePath("requests.log");
-}
-
-QString SlaveProcess::dumpPath() const
-{
-    return dir.filePath("tables.dump");
-}
-
-bool SlaveProcess::startTcp(const QStringList &extraArgs)
+bool SlaveProcess::startTcp(const QStringList &args)
 {
     return start(POLLWRIGHT_SLAVE_PROGRAM,
-                 QStringList{"--tcp", "0", "--log", logPath(), "--dump", dumpPath()} + extraArgs);
+                 QStringList{"--tcp", "0", "--log", dir.filePath("log"), "--dump", dir.filePath("dump")}
+                     + args);
 }
 
-bool SlaveProcess::startRtu(const QString &device, const QStringList &extraArgs)
+bool SlaveProcess::startRtu(const QString &device, const QStringList &args)
 {
     return start(POLLWRIGHT_SLAVE_PROGRAM,
-                 QStringList{"--rtu", device, "--log", logPath(), "--dump", dumpPath()} + extraArgs);
+                 QStringList{"--rtu", device, "--log", dir.filePath("log"), "--dump", dir.filePath("dump")}
+                     + args);
 }
 
-bool SlaveProcess::startPymodbus(const QStringList &extraArgs)
+bool SlaveProcess::startPymodbus(const QStringList &args)
 {
     return start(pythonPath,
-                 QStringList{POLLWRIGHT_PYMODBUS_SLAVE, "--port", "0", "--dump", dumpPath()} + extraArgs);
+                 QStringList{POLLWRIGHT_PYMODBUS_SLAVE, "--port", "0", "--dump", dir.filePath("dump")}
+                     + args);
 }
 
 bool SlaveProcess::start(const QString &program, const QStringList &arguments)
 {
     stop();
-    error.clear();
     tcpPort = 0;
-    if (!dir.isValid()) {
-        error = "no temporary folder: " + dir.errorString();
-        return false;
-    }
     process.start(program, arguments);
-    if (!process.waitForStarted(readyTimeoutMs)) {
-        error = QString("cannot start %1: %2").arg(program, process.errorString());
-        return false;
-    }
-
     QByteArray out;
-    const QDeadlineTimer deadline(readyTimeoutMs);
-    while (!out.contains('\n') && process.state() == QProcess::Running && !deadline.hasExpired()) {
-        process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    const QDeadlineTimer deadline(5000);
+    while (!out.contains('\n') && process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += process.readAllStandardOutput();
-    }
-    out += process.readAllStandardOutput();
-
+    // "ready tcp PORT" or "ready rtu DEVICE"
     const QList<QByteArray> words = out.left(out.indexOf('\n')).split(' ');
-    if (out.contains('\n') && words.size() == 3 && words.at(0) == "ready") {
-        if (words.at(1) == "tcp")
-            tcpPort = static_cast<quint16>(words.at(2).toUInt());
-        if (words.at(1) == "rtu" || tcpPort != 0)
-            return true;
-    }
-    if (process.state() == QProcess::Running)
-        error = out.isEmpty() ? QString("no ready line within %1 ms").arg(readyTimeoutMs)
-                              : "unexpected first line: " + QString::fromUtf8(out.trimmed());
-    else
-        error = QString("exited with status %1: %2")
-                    .arg(process.exitCode())
-                    .arg(QString::fromUtf8(process.readAllStandardError().trimmed()));
+    tcpPort = words.value(1) == "tcp" ? quint16(words.value(2).toUInt()) : 0;
+    if (words.size() == 3 && words.at(0) == "ready" && (words.at(1) == "rtu" || tcpPort))
+        return true;
+    error = QString("%1 gave no ready line but \"%2\": %3 %4")
+                .arg(program, QString::fromUtf8(out.trimmed()), process.errorString(),
+                     QString::fromUtf8(process.readAllStandardError()));
     stop();
     return false;
 }
@@ -116,45 +61,24 @@ bool SlaveProcess::stop()
     return false;
 }
 
-QStringList SlaveProcess::requestLog() const
-{
-    QStringList lines = QString::fromLatin1(readFile(logPath())).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 QVector<LoggedRequest> SlaveProcess::requests() const
 {
-    QVector<LoggedRequest> parsed;
-    for (const QString &line : requestLog()) {
-        const int space = line.indexOf(' ');
-        LoggedRequest request;
-        request.timeMs = line.left(space).toLongLong();
-        request.bytes = QByteArray::fromHex(line.mid(space + 1).toLatin1());
-        parsed.append(request);
+    // A line is "unix-time-ms hex-bytes".
+    QVector<LoggedRequest> logged;
+    for (const QByteArray &line : readBytes(dir.filePath("log")).split('\n')) {
+        if (!line.isEmpty())
+            logged.append(LoggedRequest{QByteArray::fromHex(line.mid(line.indexOf(' ') + 1))});
     }
-    return parsed;
+    return logged;
 }
 
 SlaveTables SlaveProcess::dump() const
 {
+    // Lines "coils 0110...", "discrete ...", "holding 0000 0001 ...", "input ...".
     SlaveTables tables;
-    const QList<QByteArray> lines = readFile(dumpPath()).split('\n');
-    if (lines.size() < 4)
-        return tables;
-    const auto field = [&](int i, const char *name) {
-        const QByteArray prefix = QByteArray(name) + ' ';
-        return lines.at(i).startsWith(prefix) ? lines.at(i).mid(prefix.size()) : QByteArray();
-    };
-    bool holdingOk = false, inputOk = false;
-    tables.coils = field(0, "coils");
-    tables.discretes = field(1, "discrete");
-    tables.holdings = parseWords(field(2, "holding"), &holdingOk);
-    tables.inputs = parseWords(field(3, "input"), &inputOk);
-    const int size = tables.holdings.size();
-    tables.valid = holdingOk && inputOk && size > 0 && tables.inputs.size() == size
-                   && tables.coils.size() == size && tables.discretes.size() == size;
+    const QList<QByteArray> lines = readBytes(dir.filePath("dump")).split('\n');
+    tables.coils = lines.value(0).mid(6);
+    tables.holdings = lines.value(2).mid(8);
     return tables;
 }
 
@@ -163,14 +87,13 @@ QString SlaveProcess::missingPymodbus()
     static const QString reason = [] {
         QProcess python;
         python.start(pythonPath, {"-c", "import pymodbus.server, pymodbus.datastore"});
-        if (!python.waitForStarted(5000))
-            return QString("%1 cannot run: %2").arg(pythonPath, python.errorString());
-        if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit
-            || python.exitCode() != 0)
-            return QString("pymodbus is missing for %1 (apt-get install python3-pymodbus "
-                           "python3-serial-asyncio): %2")
-                .arg(pythonPath, QString::fromUtf8(python.readAllStandardError().trimmed()));
-        return QString();
+        if (python.waitForFinished(30000) && python.exitStatus() == QProcess::NormalExit
+            && python.exitCode() == 0)
+            return QString();
+        return QString(
+                   "pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio): %2")
+            .arg(pythonPath,
+                 QString::fromUtf8(python.readAllStandardError().trimmed()) + python.errorString());
     }();
     return reason;
 }

@@ -1,37 +1,25 @@
-#ifndef POLLWRIGHT_TESTS_SLAVEPROCESS_H
-#define POLLWRIGHT_TESTS_SLAVEPROCESS_H
+#pragma once
 
-#include <QByteArray>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QVector>
 
-// One request as the slave logged it.
+// One request as the slave logged it: the whole ADU as received.
 struct LoggedRequest
 {
-    qint64 timeMs = 0; // unix time
-    QByteArray bytes;  // the whole ADU as received
+    QByteArray bytes;
 };
 
-// A slave's four tables as its dump file shows them. Addresses outside the
-// tables answer false or 0.
+// A slave's tables as its dump file shows them; addresses outside answer 0.
 class SlaveTables
 {
 public:
-    bool isValid() const { return valid; }
-    int size() const { return holdings.size(); }
-    bool coil(int i) const { return i >= 0 && i < coils.size() && coils.at(i) == '1'; }
-    bool discrete(int i) const { return i >= 0 && i < discretes.size() && discretes.at(i) == '1'; }
-    quint16 holding(int i) const { return holdings.value(i); }
-    quint16 input(int i) const { return inputs.value(i); }
+    bool coil(int i) const { return coils.mid(i, 1) == "1"; }
+    quint16 holding(int i) const { return quint16(holdings.mid(5 * i, 4).toUInt(nullptr, 16)); }
 
 private:
     friend class SlaveProcess;
-    bool valid = false;
-    QByteArray coils, discretes;
-    QVector<quint16> holdings, inputs;
+    QByteArray coils, holdings;
 };
 
 // A slave for tests: pollwright-slave over TCP or RTU, or the pymodbus slave
@@ -40,30 +28,20 @@ private:
 class SlaveProcess
 {
 public:
-    SlaveProcess();
-    ~SlaveProcess();
-    SlaveProcess(const SlaveProcess &) = delete;
-    SlaveProcess &operator=(const SlaveProcess &) = delete;
+    ~SlaveProcess() { stop(); }
 
     // Each waits for the slave's ready line and answers false, with the
     // reason in errorString(), when it does not come. A later --tcp in
-    // extraArgs replaces the default port 0.
-    bool startTcp(const QStringList &extraArgs = {});
-    bool startRtu(const QString &device, const QStringList &extraArgs = {});
-    bool startPymodbus(const QStringList &extraArgs = {});
-
-    // Sends SIGTERM and waits; true when the slave then exited normally with
-    // status 0 (a SIGKILL after a timeout counts as false).
+    // args replaces the default port 0.
+    bool startTcp(const QStringList &args = {});
+    bool startRtu(const QString &device, const QStringList &args = {});
+    bool startPymodbus(const QStringList &args = {});
+    // True when the slave then exited normally with status 0.
     bool stop();
 
     QString errorString() const { return error; }
     quint16 port() const { return tcpPort; }
-    QString logPath() const;
-    QString dumpPath() const;
-
-    // Read fresh from the files on each call. The pymodbus slave keeps no
-    // request log.
-    QStringList requestLog() const;
+    // Read fresh from the files on each call; the pymodbus slave keeps no request log.
     QVector<LoggedRequest> requests() const;
     SlaveTables dump() const;
 
@@ -78,5 +56,3 @@ private:
     QString error;
     quint16 tcpPort = 0;
 };
-
-#endif

@@ -80,7 +80,8 @@ void TestForms::forms()
     for (const char *mode : {"sequencetoggle", "edittoggle"}) {
         driver.click(mode);
         for (QWidget *control : driver.window()->findChildren<QAbstractButton *>()) {
-            QWidget *hit = driver.window()->childAt(control->mapTo(driver.window(), control->rect().center()));
+            QWidget *hit =
+                driver.window()->childAt(control->mapTo(driver.window(), control->rect().center()));
             QVERIFY2(!control->isVisibleTo(driver.window()) || hit == control || control->isAncestorOf(hit),
                      qPrintable(control->objectName()));
         }

@@ -30,26 +30,17 @@ private:
     {
         const QPersistentModelIndex index = model()->index(path);
         tree()->scrollTo(index);
-        const int onDisk = QDir(QFileInfo(path).path()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size();
+        const int onDisk =
+            QDir(QFileInfo(path).path()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size();
         pumpUntil([&] { return path == "/" || model()->rowCount(index.parent()) == onDisk; }, 3000);
         tree()->scrollTo(index);
         return tree()->visualRect(index).center();
     }
     void click(const QString &path) { QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, row(path)); }
-    // The folder menu's entry, as a left and a right click on the folder bring it.
     void menu(const QString &path, const QString &entry)
     {
-        click(path);
-        QTest::mouseClick(window->windowHandle(), Qt::RightButton, {}, tree()->viewport()->mapTo(window, row(path)));
-        QMenu *menu = window->findChild<QMenu *>();
-        for (QAction *action : menu->actions()) {
-            if (menu->isVisible() && action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        }
-    }
-    void press(const char *button) const
-    {
-        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+        row(path);
+        menuEntry(window, tree(), model()->index(path), entry);
     }
 
     std::unique_ptr<WindowDriver> driver;
@@ -80,7 +71,7 @@ void TestLogging::reportFolder()
     QCOMPARE(model()->filePath(tree()->currentIndex()), home.path());
     QCOMPARE(logpath(), QString());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
-    press("okbutton");
+    press(window, "okbutton");
     QVERIFY(window);
     click("/");
     QCOMPARE(logpath(), QString());
@@ -91,14 +82,15 @@ void TestLogging::reportFolder()
     menu(base + "/full", "Delete");
     menu(base + "/empty", "Delete");
     menu(base + "/empty", "Delete");
-    QCOMPARE(boxes.shown, QStringList({"No Directory: A directory to store the logs has to be specified",
-                                       "Create New Folder: Folder Name:", "Create New Folder: Folder Name:",
-                                       "Rename Folder: Folder Name: [plain]", "Rename Folder: Folder Name: [plain]",
-                                       "Rename Folder: Can't rename this.",
-                                       "Delete Folder: Are you sure you want to delete the \"full\" folder? {Yes,No}",
-                                       "Delete Folder: Folder needs to be empty to be deleted.",
-                                       "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}",
-                                       "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}"}));
+    QCOMPARE(boxes.shown,
+             QStringList({"No Directory: A directory to store the logs has to be specified",
+                          "Create New Folder: Folder Name:", "Create New Folder: Folder Name:",
+                          "Rename Folder: Folder Name: [plain]", "Rename Folder: Folder Name: [plain]",
+                          "Rename Folder: Can't rename this.",
+                          "Delete Folder: Are you sure you want to delete the \"full\" folder? {Yes,No}",
+                          "Delete Folder: Folder needs to be empty to be deleted.",
+                          "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}",
+                          "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}"}));
     QCOMPARE(QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"full", "plain"}));
     QVERIFY(QDir(base + "/plain/Größe \"x\"").exists());
     // The menu goes when its folder vanishes under it.
@@ -111,14 +103,14 @@ void TestLogging::reportFolder()
     QCOMPARE(logpath(), base + "/plain/Größe \"x\"");
     click(base + "/plain");
     QCOMPARE(logpath(), base + "/plain");
-    press("okbutton");
+    press(window, "okbutton");
     QVERIFY(!window);
 
     // "cancel" stores nothing.
     QVERIFY(open());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
     click(base + "/full");
-    press("cancelbutton");
+    press(window, "cancelbutton");
     Connection = ConnectionSettings();
     loadSettings();
     QCOMPARE(QString::number(Connection.loggingOn) + Connection.logFolder, "1" + base + "/plain");
@@ -126,8 +118,9 @@ void TestLogging::reportFolder()
     PollStore[0].startaddr = "20"; // past the slave's table: the reply never completes
     driver->click("singlepoll");
     WAIT_FOR(driver->count("numoferror") == 1, 3000);
-    const QStringList report = QString::fromUtf8(readBytes(base + "/plain/" + QDate::currentDate().toString(
-                                                      Qt::TextDate) + ".txt")).split('\n');
+    const QStringList report =
+        QString::fromUtf8(readBytes(base + "/plain/" + QDate::currentDate().toString(Qt::TextDate) + ".txt"))
+            .split('\n');
     QCOMPARE(report.value(1), QString("Slave: 1 / Function: 3 / Address: 20"));
     QCOMPARE(boxes.shown.size(), 10);
 }
