@@ -19,11 +19,8 @@ report file of the polls that failed.
 
 pollwright-run runs the same poll files without a window.")
 
-# The desktop entry is written at install time for the prefix being installed
-# to, so CPack must install to /usr under a staging DESTDIR rather than to a
-# prefix inside its staging folder.
-set(CPACK_SET_DESTDIR ON)
-set(CPACK_INSTALL_PREFIX /usr)
+# CPack's DEB generator installs to this prefix under a staging DESTDIR, so
+# the desktop entry, written at install time, names /usr/bin/pollwright.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Folders the install makes are 0755 whatever the umask of whoever packages.
