@@ -33,20 +33,8 @@ source "$(dirname "$0")/../scripts/xvfb.sh"
 start_scratch_display
 export QT_QPA_PLATFORM=xcb
 
-# A fresh slave for each measurement, with its own request log; sets $port.
-start_slave() {
-    : >"$tmp/slave.log"
-    "$slave" --tcp 0 --log "$tmp/slave.log" >"$tmp/slave.out" 2>&1 &
-    slave_pid=$!
-    for _ in $(seq 100); do grep -q '^ready tcp' "$tmp/slave.out" && break; sleep 0.05; done
-    port=$(awk '/^ready tcp/ { print $3 }' "$tmp/slave.out")
-    [[ -n $port ]] || { echo "error: slave did not start:" >&2; cat "$tmp/slave.out" >&2; exit 1; }
-}
-stop_slave() {
-    kill "$slave_pid" 2>/dev/null || true
-    wait "$slave_pid" 2>/dev/null || true
-    slave_pid=
-}
+# shellcheck source=slave.sh
+source "$(dirname "$0")/slave.sh"
 
 # Requests per second in the slave's log from $1 to $2 (unix ms).
 log_rate() {
@@ -58,12 +46,6 @@ log_rate_steady() {
     first=$(awk 'NR == 1 { print $1 }' "$tmp/slave.log")
     [[ -n $first ]] || { echo 0; return; }
     log_rate $((first + 1000)) $((first + 1000 + rate_s * 1000))
-}
-# Every client must send the same request: slave 1, function 3, address 1, one register.
-check_requests() {
-    awk -v who="$1" '{ pdu = $8 " " $9 " " $10 " " $11 " " $12 " " $13 }
-        pdu != "01 03 00 01 00 01" { printf "error: %s sent %s\n", who, pdu > "/dev/stderr"; bad = 1; exit }
-        END { exit bad }' "$tmp/slave.log"
 }
 # The value of key $1 in the line $2.
 kv() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }

@@ -31,28 +31,14 @@ cat >"$tmp/one.xml" <<'XML'
 <write><Val>0</Val></write><desc><Val/></desc></Poll1></polls>
 XML
 
-start_slave() {
-    : >"$tmp/slave.log"
-    "$slave" --tcp 0 --log "$tmp/slave.log" >"$tmp/slave.out" 2>&1 &
-    slave_pid=$!
-    for _ in $(seq 100); do grep -q '^ready tcp' "$tmp/slave.out" && break; sleep 0.05; done
-    port=$(awk '/^ready tcp/ { print $3 }' "$tmp/slave.out")
-    [[ -n $port ]] || { echo "error: slave did not start" >&2; exit 1; }
-}
-stop_slave() {
-    kill "$slave_pid" 2>/dev/null || true
-    wait "$slave_pid" 2>/dev/null || true
-}
+# shellcheck source=slave.sh
+source "$(dirname "$0")/slave.sh"
+
 # Requests per second in the slave's log over the run, 1 s after the first
 # request (start-up and connect left out), and the request count.
 log_rate() {
     awk -v s="$seconds" 'NR == 1 { a = $1 + 1000; b = a + (s - 2) * 1000 }
         $1 >= a && $1 < b { n++ } END { printf "%.0f", n * 1000 / (b - a) }' "$tmp/slave.log"
-}
-check_requests() {
-    awk -v who="$1" '{ pdu = $8 " " $9 " " $10 " " $11 " " $12 " " $13 }
-        pdu != "01 03 00 01 00 01" { printf "error: %s sent %s\n", who, pdu > "/dev/stderr"; bad = 1; exit }
-        END { exit bad }' "$tmp/slave.log"
 }
 # Runs a client (PORT in its arguments stands for the slave's port) for
 # $seconds; sets $rate (slave log), $requests and $cpu_us (user + system CPU
