@@ -54,7 +54,7 @@ private slots:
 
         // Logged as it arrived (the pymodbus slave keeps no log), and in the dump after a write.
         if (kind != "pymodbus" && !reply.isEmpty())
-            QTRY_COMPARE(slave.requests().value(0).bytes.toHex(), request.bytes.toHex());
+            QTRY_COMPARE_WITH_TIMEOUT(slave.requests().value(0).bytes.toHex(), request.bytes.toHex(), 1000);
         const auto dumped = [&slave, dump = cell("dump")] {
             QString registers;
             for (int i = 0; i < dump.section('=', 1).size() / 4; ++i)
@@ -62,7 +62,7 @@ private slots:
                                                16, QChar('0'));
             return registers.toUpper();
         };
-        QTRY_COMPARE(dumped(), cell("dump").section('=', 1));
+        QTRY_COMPARE_WITH_TIMEOUT(dumped(), cell("dump").section('=', 1), 1000);
         QVERIFY(slave.stop()); // ends by itself with status 0
     }
 
