@@ -4,7 +4,7 @@ private Xvfb, the program sandboxed as user nobody, against the test slave that 
 and then misbehaves or goes away. Fails on a crash, an unexpected exit, a sanitizer
 report, a hang, a main-window close that leaves the program running, or a change
 outside the scratch home. Run it through monkey.sh."""
-import argparse, collections, ctypes, os, random, select, shutil, signal, subprocess, sys, tempfile, time
+import argparse, collections, ctypes, json, os, random, select, shutil, signal, subprocess, sys, tempfile, time
 from ctypes import c_char_p, c_int, c_long, c_ulong, c_void_p
 from xml.sax.saxutils import escape
 
@@ -22,46 +22,9 @@ while read -r _ _ _ _ mp opts _; do
 done </proc/self/mountinfo
 cd "$work/.cwd" || exit 97
 exec setpriv --reuid=65534 --regid=65534 --clear-groups env -i "$@"'''
-TEXTS = ['', 'x' * 120, 'Prüfstand 計測 ✓', '../', '/', '*.xml', 'name with spaces', 'x.XML', 'a.xml', '../up.xml',
-         '../../top', 'sub/dir/new.xml', '.xml', 'a.b.xml', '-1', '99999999', '3.5', ' 7 ', '1', '250', '65535']
-FILES = ['demo.xml', 'full.xml', 'fresh.xml', 'not-xml.xml', 'wrong-root.xml', 'bad-sequence.xml', 'empty.xml',
-         'junk.xml', 'demo', 'saved.xml']
-KEYS = ['Return', 'Escape', 'Tab', 'shift+Tab', 'Up', 'Down', 'Left', 'Right', 'Delete', 'BackSpace', 'space',
-        'Home', 'End', 'ctrl+a', 'Page_Down', 'ctrl+z', 'ctrl+v', 'alt+f', 'F2']
-# (weight, target, kind, rect x y w h in window coordinates): main window from its .ui
-# geometry plus parents and the 21 px menu bar, the layout-built windows measured once
-# under Xvfb. Kinds are carried out by Monkey.steps.
-TREE, FILE_LIST, SEQ = (20, 30, 430, 430), (490, 15, 200, 190), (15, 12, 120, 112)
-ACTIONS = {
-    MAIN: [(1, 'Sequence', 'click', (10, 51, 95, 24)), (1, 'Edit Sequence', 'click', (110, 51, 121, 21)),
-           (1, 'GO', 'click', (10, 91, 51, 27)), (1, 'STOP', 'click', (60, 91, 51, 27)),
-           (1, 'Poll Time', 'spin', (120, 91, 71, 27)), (1, 'Repeat', 'spin', (200, 91, 71, 27)),
-           (1, 'reset', 'click', (200, 241, 61, 21)), (1, 'Edit Polls', 'click', (10, 281, 115, 24)),
-           (1, 'poll number', 'spin', (50, 321, 53, 26)), (1, 'Single Poll', 'click', (120, 319, 141, 26)),
-           (1, 'Desc', 'edit', (50, 351, 211, 24)), (1, 'Slave Addr', 'spin', (80, 381, 61, 21)),
-           (1, 'Start Addr', 'spin', (80, 411, 91, 21)), (1, 'Addresses / item', 'spin', (110, 441, 61, 21)),
-           (1, 'Function', 'combo', (20, 491, 251, 26)), (1, 'count', 'spin', (180, 541, 81, 21)),
-           (1, 'data type', 'combo', (30, 571, 111, 26)), (1, 'byte order', 'combo', (150, 571, 111, 26)),
-           (1, 'Message Log', 'click', (20, 611, 121, 24)), (1, 'Display Table', 'click', (150, 611, 121, 24)),
-           (1.5, 'poll table', 'area', (282, 40, 440, 580)), (1, 'message log', 'area', (12, 653, 755, 165)),
-           (3, 'Recent Poll Files', 'recent', (60, 34)), (1, 'Save Polls', 'file', (60, 59)),
-           (2, 'Load Polls', 'file', (60, 84)), (1.5, 'Logging', 'file', (60, 111)),
-           (1, 'new connection', 'comms', (90, 34))],
-    'Comms': [(4, 'Connect', 'click', (10, 380, 211, 27)), (0.4, '"Close "', 'click', (310, 380, 93, 27)),
-              (1, 'Serial tab', 'click', (20, 76, 30, 12)), (1, 'TCP tab', 'click', (70, 76, 30, 12)),
-              (1.5, 'IP Address', 'ip', (90, 113, 300, 20)), (1.5, 'Port', 'port', (90, 149, 300, 20)),
-              (1, 'Connect Once', 'click', (22, 188, 80, 16)), (1, 'serial boxes', 'click', (90, 118, 290, 200))],
-    'XML File Storage': [(3, 'folder tree', 'click', TREE), (0.4, 'folder tree', 'double-click', TREE),
-                         (1.5, 'folder tree', 'menu', TREE), (2.5, 'file list', 'click', FILE_LIST),
-                         (1.5, 'file list', 'menu', FILE_LIST), (2, 'a file, then Load/Save', 'pick', FILE_LIST),
-                         (3, 'file name', 'name', (330, 485, 290, 20)), (2, 'Load/Save', 'click', (640, 485, 64, 20)),
-                         (0.8, 'Cancel', 'click', (728, 485, 64, 20))],
-    'Report Logging': [(2, 'Logging Enabled', 'click', (12, 13, 110, 16)), (1, 'ok', 'click', (340, 426, 70, 22)),
-                       (3, 'folder tree', 'click', (15, 60, 460, 300)), (1, 'cancel', 'click', (427, 426, 70, 22)),
-                       (1.5, 'folder tree', 'menu', (15, 60, 460, 300))],
-    'Sequence': [(2, 'poll number', 'spin', (180, 30, 53, 27)), (3, 'Add', 'click', (250, 30, 121, 26)),
-                 (2, 'entry', 'click', SEQ), (1, 'entry to the bin', 'drag', SEQ, (175, 245, 50, 50)),
-                 (1, 'entry in the list', 'drag', SEQ, SEQ), (1.5, 'back', 'click', (280, 270, 91, 31))]}
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'actions.json'), encoding='utf-8') as f:
+    _table = json.load(f)  # texts to type, file names, keys, and the actions per window title
+TEXTS, FILES, KEYS, ACTIONS = (_table[k] for k in ('texts', 'files', 'keys', 'actions'))
 Win = collections.namedtuple('Win', 'id title x y w h')
 
 
