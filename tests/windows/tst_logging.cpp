@@ -67,6 +67,10 @@ void TestLogging::reportFolder()
     QVERIFY(rig.connect(*driver));
     DialogScript boxes({"Ok", "=Größe \"x\"", "=../escape", "-", "=empty", "Ok", "Yes", "Ok", "No", "Yes"});
 
+    // Logging off needs no folder.
+    QVERIFY(open());
+    press(window, "okbutton");
+    QVERIFY(!window);
     QVERIFY(open());
     QCOMPARE(model()->filePath(tree()->currentIndex()), home.path());
     QCOMPARE(logpath(), QString());
