@@ -60,13 +60,14 @@ private:
         const QPoint at(tree->columnViewportPosition(column) + 5, cell.center().y());
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
-        auto *editor = tree->viewport()->findChild<QLineEdit *>();
+        // The view deletes its editor once the edit is committed.
+        QPointer<QLineEdit> editor = tree->viewport()->findChild<QLineEdit *>();
         if (!editor || !editor->isVisible())
             return false;
         editor->selectAll();
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
-        return pumpUntil([editor] { return !editor->isVisible(); }, 1000);
+        return pumpUntil([editor] { return !editor || !editor->isVisible(); }, 1000);
     }
 
     Rig rig;
