@@ -20,13 +20,13 @@ using Store = std::array<Poll, MaxPolls>;
 
 // A file as a row names it: under tests/data, inline XML, a folder, or a
 // file padded with white space past 64 MiB.
-void place(const QString &spec, const QString &path)
+void place(const QString &source, const QString &path)
 {
-    if (spec.isEmpty() || (spec == "@folder" && QDir().mkpath(path)))
+    if (source.isEmpty() || (source == "@folder" && QDir().mkpath(path)))
         return;
     QByteArray bytes =
-        spec.startsWith('<') ? spec.toUtf8() : readBytes(dataPath(spec.mid(spec.indexOf(':') + 1)));
-    if (spec.startsWith("big:"))
+        source.startsWith('<') ? source.toUtf8() : readBytes(dataPath(source.mid(source.indexOf(':') + 1)));
+    if (source.startsWith("big:"))
         bytes.insert(bytes.lastIndexOf('<'), QByteArray(65 << 20, ' '));
     writeBytes(path, bytes);
 }
