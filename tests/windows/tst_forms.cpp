@@ -73,6 +73,13 @@ void TestForms::forms()
     windows["polls"] = openWindow("polls");
     check("polls");
     QCOMPARE(wrong.join('\n'), QString());
+    // Pauses and the reply time-out are counted in ticks of the two 1 ms
+    // timers; the third opens the connection dialog once, 200 ms after start.
+    QList<int> intervals;
+    for (QTimer *timer : driver.window()->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+        intervals << timer->interval();
+    std::sort(intervals.begin(), intervals.end());
+    QCOMPARE(intervals, QList<int>({1, 1, 200}));
 
     // A control drawn over a group box must also lie above it: a disabled
     // group box on top swallows the clicks meant for the switch beneath.
