@@ -1,38 +1,27 @@
 #include "support/slaveprocess.h"
 #include "support/files.h"
 
-namespace {
-
-const char pythonPath[] = "/usr/bin/python3"; // Debian's pymodbus is visible only to it
-
-} // namespace
+static const char pythonPath[] = "/usr/bin/python3"; // Debian's pymodbus is visible only to it
 
 bool SlaveProcess::startTcp(const QStringList &args)
 {
-    return start(POLLWRIGHT_SLAVE_PROGRAM,
-                 QStringList{"--tcp", "0", "--log", dir.filePath("log"), "--dump", dir.filePath("dump")}
-                     + args);
+    return start(POLLWRIGHT_SLAVE_PROGRAM, QStringList{"--tcp", "0", "--log", dir.filePath("log")} + args);
 }
 
 bool SlaveProcess::startRtu(const QString &device, const QStringList &args)
 {
-    return start(POLLWRIGHT_SLAVE_PROGRAM,
-                 QStringList{"--rtu", device, "--log", dir.filePath("log"), "--dump", dir.filePath("dump")}
-                     + args);
+    return start(POLLWRIGHT_SLAVE_PROGRAM, QStringList{"--rtu", device, "--log", dir.filePath("log")} + args);
 }
 
 bool SlaveProcess::startPymodbus(const QStringList &args)
 {
-    return start(pythonPath,
-                 QStringList{POLLWRIGHT_PYMODBUS_SLAVE, "--port", "0", "--dump", dir.filePath("dump")}
-                     + args);
+    return start(pythonPath, QStringList{POLLWRIGHT_PYMODBUS_SLAVE, "--port", "0"} + args);
 }
 
 bool SlaveProcess::start(const QString &program, const QStringList &arguments)
 {
     stop();
-    tcpPort = 0;
-    process.start(program, arguments);
+    process.start(program, arguments + QStringList{"--dump", dir.filePath("dump")});
     QByteArray out;
     const QDeadlineTimer deadline(5000);
     while (!out.contains('\n') && process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
@@ -42,9 +31,8 @@ bool SlaveProcess::start(const QString &program, const QStringList &arguments)
     tcpPort = words.value(1) == "tcp" ? quint16(words.value(2).toUInt()) : 0;
     if (words.size() == 3 && words.at(0) == "ready" && (words.at(1) == "rtu" || tcpPort))
         return true;
-    error = QString("%1 gave no ready line but \"%2\": %3 %4")
-                .arg(program, QString::fromUtf8(out.trimmed()), process.errorString(),
-                     QString::fromUtf8(process.readAllStandardError()));
+    error = program + " gave no ready line but \"" + out.trimmed() + "\": " + process.errorString() + ' '
+            + process.readAllStandardError();
     stop();
     return false;
 }
@@ -65,35 +53,23 @@ QVector<LoggedRequest> SlaveProcess::requests() const
 {
     // A line is "unix-time-ms hex-bytes".
     QVector<LoggedRequest> logged;
-    for (const QByteArray &line : readBytes(dir.filePath("log")).split('\n')) {
+    for (const QByteArray &line : readBytes(dir.filePath("log")).split('\n'))
         if (!line.isEmpty())
             logged.append(LoggedRequest{QByteArray::fromHex(line.mid(line.indexOf(' ') + 1))});
-    }
     return logged;
 }
 
-SlaveTables SlaveProcess::dump() const
+QByteArray SlaveProcess::holdings() const
 {
     // Lines "coils 0110...", "discrete ...", "holding 0000 0001 ...", "input ...".
-    SlaveTables tables;
-    const QList<QByteArray> lines = readBytes(dir.filePath("dump")).split('\n');
-    tables.coils = lines.value(0).mid(6);
-    tables.holdings = lines.value(2).mid(8);
-    return tables;
+    return readBytes(dir.filePath("dump")).split('\n').value(2).mid(8);
 }
 
 QString SlaveProcess::missingPymodbus()
 {
-    static const QString reason = [] {
-        QProcess python;
-        python.start(pythonPath, {"-c", "import pymodbus.server, pymodbus.datastore"});
-        if (python.waitForFinished(30000) && python.exitStatus() == QProcess::NormalExit
-            && python.exitCode() == 0)
-            return QString();
-        return QString(
-                   "pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio): %2")
-            .arg(pythonPath,
-                 QString::fromUtf8(python.readAllStandardError().trimmed()) + python.errorString());
-    }();
-    return reason;
+    static const bool found =
+        QProcess::execute(pythonPath, {"-c", "import pymodbus.server, pymodbus.datastore"}) == 0;
+    return found ? QString()
+                 : QString("pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio)")
+                       .arg(pythonPath);
 }

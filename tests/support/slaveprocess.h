@@ -10,18 +10,6 @@ struct LoggedRequest
     QByteArray bytes;
 };
 
-// A slave's tables as its dump file shows them; addresses outside answer 0.
-class SlaveTables
-{
-public:
-    bool coil(int i) const { return coils.mid(i, 1) == "1"; }
-    quint16 holding(int i) const { return quint16(holdings.mid(5 * i, 4).toUInt(nullptr, 16)); }
-
-private:
-    friend class SlaveProcess;
-    QByteArray coils, holdings;
-};
-
 // A slave for tests: pollwright-slave over TCP or RTU, or the pymodbus slave
 // over TCP, with its request log and table dump in a private temporary folder.
 // Stopped (SIGTERM, then SIGKILL) when destroyed.
@@ -43,7 +31,8 @@ public:
     quint16 port() const { return tcpPort; }
     // Read fresh from the files on each call; the pymodbus slave keeps no request log.
     QVector<LoggedRequest> requests() const;
-    SlaveTables dump() const;
+    // The dump's holding registers from address 0, as "0000 0001 ...".
+    QByteArray holdings() const;
 
     // Empty when the pymodbus slave can run here, else why not.
     static QString missingPymodbus();
