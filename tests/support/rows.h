@@ -103,11 +103,8 @@ inline Poll pollOf(const QString &record)
 // A poll from the current row's columns named as its fields.
 inline Poll pollOfColumns()
 {
-    QStringList fields;
-    for (const char *name : {"polldesc", "slave", "function", "startaddr", "addrperitem", "val1", "val2",
-                             "val3", "write", "desc"})
-        fields << cell(name);
-    return pollOf(fields.join('|'));
+    return {cell("polldesc"), cell("slave"), cell("addrperitem"), cell("function"), cell("startaddr"),
+            cell("val1"),     cell("val2"),  cell("val3"),        listOf(cell("write")), listOf(cell("desc"))};
 }
 
 inline QString recordOf(const Poll &p)
