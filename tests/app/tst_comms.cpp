@@ -12,10 +12,9 @@ namespace {
 // "serial|once|port|baud|data|parity|stop|flow|ip|tcp port"
 QString fields(const ConnectionSettings &s)
 {
-    QStringList texts{QString::number(s.serialMode), QString::number(s.connectOnce), s.portName};
-    for (int number : {s.baudRate, s.dataBits, s.parity, s.stopBits, s.flowControl})
-        texts << QString::number(number);
-    return (texts << s.ipAddress << QString::number(s.tcpPort)).join('|');
+    return texts(int(s.serialMode), int(s.connectOnce), s.portName, s.baudRate, s.dataBits, s.parity,
+                 s.stopBits, s.flowControl, s.ipAddress, s.tcpPort)
+        .join('|');
 }
 
 // What the dialog shows: its ports, the current texts of its fields and the
@@ -37,9 +36,6 @@ QStringList shownFields(const QWidget *dialog)
                 + dialog->findChild<QLabel *>("statusmessage")->text()};
 }
 
-const serialinfo::PortList fakePorts{
-    {"USB serial", "/dev/ttyUSB0"}, {"", "/dev/ttyS0"}, {"FTDI adapter", "/dev/ttyUSB1"}};
-
 } // namespace
 
 class TestComms : public QObject
@@ -49,12 +45,13 @@ class TestComms : public QObject
 private slots:
     void init()
     {
-        serialinfo::setPortLister([]() -> serialinfo::PortList { return fakePorts; });
+        serialinfo::setPortLister([]() -> serialinfo::PortList {
+            return {{"USB serial", "/dev/ttyUSB0"}, {"", "/dev/ttyS0"}, {"FTDI adapter", "/dev/ttyUSB1"}};
+        });
     }
     void shown_data() { addRows("windows/comms.tsv"); }
     void shown();
     void connecting();
-    void noDescriptorLeaks_data();
     void noDescriptorLeaks();
 };
 
@@ -73,9 +70,8 @@ void TestComms::shown()
     QWidget *dialog = driver.waitForDialog();
     QVERIFY(dialog);
     const QWidget *main = driver.window();
-    QCOMPARE(dialog->pos(), main->pos()
-                                + QPoint(main->width() / 2 - dialog->width() / 2,
-                                         main->height() / 2 - dialog->height() / 2));
+    QCOMPARE(dialog->pos() - main->pos(),
+             QPoint(main->width() / 2 - dialog->width() / 2, main->height() / 2 - dialog->height() / 2));
     QCOMPARE(shownFields(dialog) << fields(Connection), expected());
 }
 
@@ -88,29 +84,24 @@ void TestComms::connecting()
     auto driver = std::make_unique<WindowDriver>(home.path());
     QWidget *dialog = driver->waitForDialog();
     QVERIFY(dialog);
-    const auto child = [&dialog](const char *name) { return dialog->findChild<QWidget *>(name); };
-    const auto choose = [&dialog](const char *box, const char *text) {
-        auto *combo = dialog->findChild<QComboBox *>(box);
-        combo->setCurrentIndex(combo->findText(text));
-    };
-    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(0);
-    QTest::mouseClick(child("connectbutton"), Qt::LeftButton);
+    auto *tabs = dialog->findChild<QTabWidget *>("tabWidget");
+    tabs->setCurrentIndex(0);
+    press(dialog, "connectbutton");
     QCOMPARE(shownFields(dialog).last(), QString("Connect (Serial): Select a port."));
 
     // A port that will not open: the dialog comes back with the reason.
-    choose("port", "/dev/ttyUSB1");
-    choose("baud", "115200");
-    choose("data", "7");
-    choose("parity", "Odd");
-    choose("stop", "2");
-    choose("flow", "Software");
-    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(1);
-    QTest::mouseClick(child("connectonce"), Qt::LeftButton, {}, QPoint(5, 10));
-    qobject_cast<QTabWidget *>(child("tabWidget"))->setCurrentIndex(0);
-    QTest::mouseClick(child("connectbutton"), Qt::LeftButton);
-    QVERIFY(pumpUntil([&] { return !openWindow("serialinfo") || openWindow("serialinfo") != dialog; }, 3000));
-    dialog = driver->waitForDialog();
-    QVERIFY(dialog);
+    const QStringList choices{"port",   "/dev/ttyUSB1", "baud", "115200", "data", "7",
+                              "parity", "Odd",          "stop", "2",      "flow", "Software"};
+    for (int i = 0; i < choices.size(); i += 2) {
+        auto *box = dialog->findChild<QComboBox *>(choices.at(i));
+        box->setCurrentIndex(box->findText(choices.at(i + 1)));
+    }
+    tabs->setCurrentIndex(1);
+    QTest::mouseClick(dialog->findChild<QWidget *>("connectonce"), Qt::LeftButton, {}, QPoint(5, 10));
+    tabs->setCurrentIndex(0);
+    press(dialog, "connectbutton");
+    QVERIFY(pumpUntil([&] { return openWindow("serialinfo") != dialog; }, 3000));
+    QVERIFY(dialog = driver->waitForDialog());
     QVERIFY2(
         shownFields(dialog).last().startsWith("Connect (Serial): Couldn't connect to port /dev/ttyUSB1 - "),
         qPrintable(shownFields(dialog).last()));
@@ -118,66 +109,59 @@ void TestComms::connecting()
     QCOMPARE(driver->text("footer2"), QString());
 
     // The TCP tab connects; the settings file holds both tabs' choices.
+    const QString port = QString::number(rig.slave.port()), ready = "127.0.0.1/" + port + " Ready";
     QVERIFY(driver->connectTcp(rig.slave.port(), false));
-    QCOMPARE(driver->text("footer2"), QString("127.0.0.1/%1 Ready").arg(rig.slave.port()));
-    const QString stored = "0|0|/dev/ttyUSB1|115200|7|3|2|2|127.0.0.1|" + QString::number(rig.slave.port());
+    QCOMPARE(driver->text("footer2"), ready);
+    const QString stored = "0|0|/dev/ttyUSB1|115200|7|3|2|2|127.0.0.1|" + port;
     QCOMPARE(fields(Connection), stored);
 
     // A new connection stops a running sequence: nothing goes out while the dialog is open.
-    driver->click("sequencetoggle");
-    driver->widget<QDoubleSpinBox>("timebetweenpolls")->setValue(0.01);
-    driver->click("gobutton");
+    for (const char *step : {"sequencetoggle", "timebetweenpolls=0.01", "gobutton"})
+        driver->act(step);
     WAIT_FOR(driver->count("numofvalid") >= 2, 3000);
     driver->trigger("actionMenu");
-    dialog = driver->waitForDialog();
-    QVERIFY(dialog);
+    QVERIFY(dialog = driver->waitForDialog());
     const int sent = rig.slave.requests().size();
     QCOMPARE(shownFields(dialog).last(), QString("Connect (TCP): Disconnected from Ethernet Port 127.0.0.1"));
     pumpUntil([] { return false; }, 200);
     QCOMPARE(rig.slave.requests().size(), sent);
     // Closed instead of answered, the dialog leaves the last choice to connect with.
     dialog->close();
-    WAIT_FOR(!driver->text("footer2").isEmpty(), 3000);
-    QCOMPARE(driver->text("footer2"), QString("127.0.0.1/%1 Ready").arg(rig.slave.port()));
+    WAIT_FOR(driver->text("footer2") == ready, 3000);
 
     // The next start shows what was stored, on the tab last used.
     driver.reset();
     init();
     driver = std::make_unique<WindowDriver>(home.path());
-    dialog = driver->waitForDialog();
-    QVERIFY(dialog);
+    QVERIFY(dialog = driver->waitForDialog());
     QCOMPARE(shownFields(dialog).mid(1),
-             QStringList({"/dev/ttyUSB1|115200|7|Odd|2|Software|127.0.0.1|"
-                              + QString::number(rig.slave.port()) + "|0|0",
+             QStringList({"/dev/ttyUSB1|115200|7|Odd|2|Software|127.0.0.1|" + port + "|0|0",
                           "Connect (TCP): Specify IP Address, Port and connect status."}));
     QCOMPARE(fields(Connection), stored);
 }
 
 // Connecting and disconnecting over and over leaves no descriptor behind.
-void TestComms::noDescriptorLeaks_data()
-{
-    QTest::addColumn<bool>("serial");
-    QTest::newRow("tcp") << false;
-    QTest::newRow("rtu") << true;
-}
-
 void TestComms::noDescriptorLeaks()
 {
-    QFETCH(bool, serial);
-    Rig rig;
-    QVERIFY2(rig.start(serial), qPrintable(rig.error));
-    WindowDriver driver;
-    QVERIFY(rig.connect(driver));
-    int before = 0;
-    for (int cycle = 1; cycle <= 60; ++cycle) {
-        before = cycle == 10 ? openDescriptors() : before;
-        driver.trigger("actionMenu");
+    const auto descriptors = [] {
+        return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System).size();
+    };
+    for (bool serial : {false, true}) {
+        Rig rig;
+        QVERIFY2(rig.start(serial), qPrintable(rig.error));
+        WindowDriver driver;
         QVERIFY(rig.connect(driver));
+        int before = 0;
+        for (int cycle = 1; cycle <= 60; ++cycle) {
+            before = cycle == 10 ? descriptors() : before;
+            driver.trigger("actionMenu");
+            QVERIFY(rig.connect(driver));
+        }
+        QVERIFY2(descriptors() <= before,
+                 qPrintable(QString("%1 before, %2 after").arg(before).arg(descriptors())));
+        driver.click("singlepoll");
+        WAIT_FOR(driver.count("numofvalid") == 1, 3000);
     }
-    QVERIFY2(openDescriptors() <= before,
-             qPrintable(QString("%1 descriptors before, %2 after").arg(before).arg(openDescriptors())));
-    driver.click("singlepoll");
-    WAIT_FOR(driver.count("numofvalid") == 1, 3000);
 }
 
 QTEST_MAIN(TestComms)

@@ -4,26 +4,6 @@
 #include "support/rows.h"
 #include "windowdriver.h"
 
-namespace {
-
-QStringList column(const QTreeWidgetItem *block, int column)
-{
-    QStringList texts;
-    for (int i = 0; block && i < block->childCount(); ++i)
-        texts << block->child(i)->text(column);
-    return texts;
-}
-
-QStringList headers(const QTreeWidget *tree)
-{
-    QStringList texts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        texts << tree->topLevelItem(i)->text(0);
-    return texts;
-}
-
-} // namespace
-
 class TestEditing : public QObject
 {
     Q_OBJECT
@@ -46,15 +26,8 @@ private slots:
     void panels();
 
 private:
-    template<typename T = QWidget>
-    T *w(const char *name) const
-    {
-        return driver->widget<T>(name);
-    }
-    QString shown(const char *box) const { return w<QComboBox>(box)->currentText(); }
-    // Double-clicks a cell of the shown block and types into the editor that
-    // opens; false when none does.
-    bool typeInto(int row, int column, const QString &text) const
+    // Double-clicks a cell of the shown block and types into the editor that opens.
+    void typeInto(int row, int column, const QString &text) const
     {
         const QRect cell = tree->visualItemRect(tree->topLevelItem(0)->child(row));
         const QPoint at(tree->columnViewportPosition(column) + 5, cell.center().y());
@@ -63,11 +36,11 @@ private:
         // The view deletes its editor once the edit is committed.
         QPointer<QLineEdit> editor = tree->viewport()->findChild<QLineEdit *>();
         if (!editor || !editor->isVisible())
-            return false;
+            return; // a cell that takes no text
         editor->selectAll();
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
-        return pumpUntil([editor] { return !editor || !editor->isVisible(); }, 1000);
+        WAIT_FOR(!editor || !editor->isVisible(), 1000);
     }
 
     Rig rig;
@@ -75,47 +48,42 @@ private:
     QTreeWidget *tree = nullptr;
 };
 
-// The user's steps on poll 2 ("name=value" sets the named control, a name
-// alone clicks it, "cell R C=text" types into the table, R and C from 0),
-// then the poll, what the editor and the table show and any request sent.
+// The user's steps on poll 2 ("cell R C=text" types into the table, R and C
+// from 0; the others as WindowDriver::act takes them), then the poll, what
+// the editor and the table show and any request sent.
 void TestEditing::editor()
 {
     if (!cell("poll").isEmpty())
         PollStore[1] = pollOf(cell("poll"));
-    w<QSpinBox>("spinBox")->setValue(2);
+    driver->act("spinBox=2");
     for (const QString &step : cell("steps").split(';', Qt::SkipEmptyParts)) {
-        const QString name = step.section('=', 0, 0), value = step.section('=', 1);
-        QWidget *control = w(qPrintable(name));
-        if (name.startsWith("cell "))
-            typeInto(name.section(' ', 1, 1).toInt(), name.section(' ', 2).toInt(), value);
-        else if (auto *spin = qobject_cast<QSpinBox *>(control))
-            spin->setValue(value.toInt());
-        else if (auto *box = qobject_cast<QComboBox *>(control))
-            box->setCurrentIndex(box->findText(value));
-        else if (qobject_cast<QLineEdit *>(control))
-            driver->type(qPrintable(name), value);
+        if (step.startsWith("cell "))
+            typeInto(step.section(' ', 1, 1).toInt(), step.section(' ', 2).section('=', 0, 0).toInt(),
+                     step.section('=', 1));
         else
-            qobject_cast<QAbstractButton *>(control)->click();
-        if (name == "singlepoll")
-            WAIT_FOR(w("singlepoll")->isEnabled(), 3000);
+            driver->act(step);
+        WAIT_FOR(driver->widget("singlepoll")->isEnabled(), 3000);
     }
-    auto *count = w<QSpinBox>("numreg");
+    auto *count = driver->widget<QSpinBox>("numreg");
+    auto *order = driver->widget<QComboBox>("ordercombo");
     QStringList orders;
-    for (int i = 0; i < w<QComboBox>("ordercombo")->count(); ++i)
-        orders << w<QComboBox>("ordercombo")->itemText(i);
+    for (int i = 0; i < order->count(); ++i)
+        orders << order->itemText(i);
     const QTreeWidgetItem *block = tree->topLevelItem(0);
     QStringList rows{block->text(0) + ' ' + block->text(2) + ' ' + block->text(3) + ' '
                      + block->child(block->childCount() - 1)->background(2).color().name()};
     for (int i = 0; i < block->childCount(); ++i)
         rows << block->child(i)->text(1) + '=' + block->child(i)->text(2) + '/' + block->child(i)->text(3);
-    const QStringList results{
-        recordOf(PollStore[1]),
-        QStringList({w<QLabel>("addressType")->text(), w<QLabel>("spinName")->text(),
-                     QString::number(count->maximum()), count->text(), orders.join(','), shown("ordercombo")})
-            .join('|'),
-        rows.join(','), QString::fromLatin1(rig.slave.requests().value(0).bytes.toHex(' ')),
-        QString::fromLatin1(driver->window()->pollResponse(2).toHex(' '))};
-    QCOMPARE(results, expected());
+    const QStringList editor{driver->text("addressType"),
+                             driver->text("spinName"),
+                             QString::number(count->maximum()),
+                             count->text(),
+                             orders.join(','),
+                             order->currentText()};
+    QCOMPARE(QStringList({recordOf(PollStore[1]), editor.join('|'), rows.join(','),
+                          rig.slave.requests().value(0).bytes.toHex(' '),
+                          driver->window()->pollResponse(2).toHex(' ')}),
+             expected());
 }
 
 // An empty sequence opens the editor when sequence mode is chosen; closing it
@@ -123,9 +91,7 @@ void TestEditing::editor()
 void TestEditing::sequenceEditor()
 {
     PollStore[1].startaddr = "100";
-    PollStore[11].startaddr = "5";
-    PollStore[11].val1 = "2";
-    PollStore[11].polldesc = "pumps";
+    PollStore[11] = pollOf("pumps|1|3|5|1|2||10|1:0|1:");
     driver->click("sequencetoggle");
     QPointer<QWidget> dialog;
     WAIT_FOR((dialog = openWindow("polls")) != nullptr, 3000);
@@ -134,7 +100,7 @@ void TestEditing::sequenceEditor()
     auto *list = dialog->findChild<QListWidget *>("sequence");
     for (int poll : {12, 2, 12}) {
         number->setValue(poll);
-        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+        press(dialog, "pushButton");
     }
     QCOMPARE(list->currentRow(), 2);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
@@ -145,15 +111,21 @@ void TestEditing::sequenceEditor()
     // Drops on the bin picture reach the list beneath it.
     const QRect bin = dialog->findChild<QWidget *>("bin")->geometry();
     QCOMPARE(dialog->childAt(bin.center()), dialog->findChild<QListWidget *>("listWidget")->viewport());
-    QTest::mouseClick(dialog->findChild<QPushButton *>("backbutton"), Qt::LeftButton);
+    press(dialog, "backbutton");
     QVERIFY(dialog.isNull());
 
+    const auto headers = [this] {
+        QStringList texts;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            texts << tree->topLevelItem(i)->text(0);
+        return texts;
+    };
     QCOMPARE(Sequence, QList<int>({12, 2, 12}));
-    QCOMPARE(headers(tree), QStringList({"2", "12"}));
+    QCOMPARE(headers(), QStringList({"2", "12"}));
     QCOMPARE(tree->topLevelItem(1)->background(0).color(), QColor(220, 220, 220));
     QCOMPARE(driver->text("nextpoll") + driver->text("pollqueue1"), QString("NEXT:P12P2"));
-    QVERIFY(!w("groupBox")->isEnabled());
-    w<QDoubleSpinBox>("timebetweenpolls")->setValue(0.01);
+    QVERIFY(!driver->widget("groupBox")->isEnabled());
+    driver->act("timebetweenpolls=0.01");
     driver->click("gobutton");
     WAIT_FOR(driver->count("numofvalid") >= 3, 5000);
     driver->click("stopbutton");
@@ -161,7 +133,7 @@ void TestEditing::sequenceEditor()
     QCOMPARE(column(tree->topLevelItem(0), 2) + column(tree->topLevelItem(1), 2),
              QStringList({"100", "5", "6"}));
     driver->click("edittoggle");
-    QCOMPARE(headers(tree), QStringList{"1"});
+    QCOMPARE(headers(), QStringList{"1"});
 }
 
 // "d" and "l" click Display Table and Message Log, "WxH" resizes the window.
@@ -171,17 +143,16 @@ void TestEditing::panels()
         if (step.contains('x'))
             driver->window()->resize(step.section('x', 0, 0).toInt(), step.section('x', 1).toInt());
         else
-            QTest::mouseClick(w(step == "d" ? "displaycheck" : "messagelogcheck"), Qt::LeftButton, {},
-                              QPoint(5, 10));
+            QTest::mouseClick(driver->widget(step == "d" ? "displaycheck" : "messagelogcheck"),
+                              Qt::LeftButton, {}, QPoint(5, 10));
     }
     pumpUntil([] { return false; }, 20);
     const QSize size = driver->window()->size();
-    const QStringList results{
-        QString::number(size.width()) + 'x' + QString::number(size.height()),
-        QString::number(w("treeWidget")->isVisible()) + QString::number(w("feedback")->isVisible()),
-        QString::number(w("treeWidget")->width()) + ' ' + QString::number(w("feedback")->width()) + 'x'
-            + QString::number(w("feedback")->height())};
-    QCOMPARE(results, expected());
+    const QWidget *table = driver->widget("treeWidget"), *log = driver->widget("feedback");
+    QCOMPARE(QStringList({QString("%1x%2").arg(size.width()).arg(size.height()),
+                          QString("%1%2").arg(table->isVisible()).arg(log->isVisible()),
+                          QString("%1 %2x%3").arg(table->width()).arg(log->width()).arg(log->height())}),
+             expected());
 }
 
 QTEST_MAIN(TestEditing)

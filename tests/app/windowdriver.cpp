@@ -26,27 +26,41 @@ QWidget *openWindow(const QString &name)
     return nullptr;
 }
 
-int openDescriptors()
-{
-    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size();
-}
-
 void press(const QWidget *window, const char *button)
 {
     QTest::mouseClick(window->findChild<QAbstractButton *>(button), Qt::LeftButton);
 }
 
-QPoint rowAt(QAbstractItemView *view, const QModelIndex &index)
+QStringList column(const QTreeWidgetItem *block, int column)
 {
+    QStringList texts;
+    for (int i = 0; block && i < block->childCount(); ++i)
+        texts << block->child(i)->text(column);
+    return texts;
+}
+
+QPoint rowAt(QAbstractItemView *view, const QString &path)
+{
+    auto *model = qobject_cast<QFileSystemModel *>(view->model());
+    const QDir folder = QFileInfo(path).dir();
+    const int onDisk = folder.entryList(model->nameFilters(), model->filter()).size();
+    QPersistentModelIndex index;
+    pumpUntil(
+        [&] {
+            index = model->index(path);
+            view->scrollTo(index);
+            return index.isValid() && (folder.isRoot() || model->rowCount(index.parent()) == onDisk);
+        },
+        3000);
     view->scrollTo(index);
     return view->visualRect(index).center();
 }
 
-void menuEntry(QWidget *window, QAbstractItemView *view, const QModelIndex &index, const QString &entry)
+void menuEntry(QWidget *window, QAbstractItemView *view, const QString &path, const QString &entry)
 {
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowAt(view, index));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowAt(view, path));
     QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
-                      view->viewport()->mapTo(window, rowAt(view, index)));
+                      view->viewport()->mapTo(window, rowAt(view, path)));
     for (QMenu *menu : window->findChildren<QMenu *>()) {
         for (QAction *action : menu->actions()) {
             if (menu->isVisible() && action->text() == entry)
@@ -77,48 +91,61 @@ QWidget *WindowDriver::waitForDialog(int timeoutMs) const
     return dialog;
 }
 
-bool WindowDriver::connectTcp(quint16 port, bool connectOnce, const QString &address)
+bool WindowDriver::answer(int tab, bool connectOnce, const std::function<void(QWidget *)> &fill)
 {
     QPointer<QWidget> dialog = waitForDialog();
     if (!dialog)
         return false;
-    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
-    dialog->findChild<QLineEdit *>("ipaddress")->setText(address);
-    dialog->findChild<QLineEdit *>("portnum")->setText(QString::number(port));
+    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(tab);
+    fill(dialog);
+    // The Serial tab's own box is hidden and follows the TCP tab's one.
     auto *once = dialog->findChild<QCheckBox *>("connectonce");
     if (once->isChecked() != connectOnce)
-        QTest::mouseClick(once, Qt::LeftButton, {}, QPoint(5, once->height() / 2));
+        tab ? QTest::mouseClick(once, Qt::LeftButton, {}, QPoint(5, once->height() / 2)) : once->click();
     QTest::mouseClick(dialog->findChild<QPushButton *>("connectbutton"), Qt::LeftButton);
     return dialog.isNull();
+}
+
+bool WindowDriver::connectTcp(quint16 port, bool connectOnce)
+{
+    return answer(1, connectOnce, [port](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>("ipaddress")->setText("127.0.0.1");
+        dialog->findChild<QLineEdit *>("portnum")->setText(QString::number(port));
+    });
 }
 
 bool WindowDriver::connectSerial(const QString &device, bool connectOnce)
 {
     // Listed from now on; a dialog lists the ports when it opens.
     serialinfo::setPortLister([device] { return serialinfo::PortList{{"test cable", device}}; });
-    QPointer<QWidget> dialog = waitForDialog();
-    if (!dialog)
-        return false;
-    dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(0);
-    const QStringList choices{"port", device, "baud", "19200", "data", "8", "parity", "None", "stop", "1"};
-    for (int i = 0; i < choices.size(); i += 2) {
-        auto *box = dialog->findChild<QComboBox *>(choices.at(i));
-        box->setCurrentIndex(box->findText(choices.at(i + 1)));
-    }
-    auto *once = dialog->findChild<QCheckBox *>("connectonce");
-    if (once->isChecked() != connectOnce)
-        once->click(); // the Serial tab's own box is hidden and follows this one
-    QTest::mouseClick(dialog->findChild<QPushButton *>("connectbutton"), Qt::LeftButton);
-    return dialog.isNull();
+    return answer(0, connectOnce, [device](QWidget *dialog) {
+        const QStringList choices{"port", device,   "baud", "19200", "data",
+                                  "8",    "parity", "None", "stop",  "1"};
+        for (int i = 0; i < choices.size(); i += 2) {
+            auto *box = dialog->findChild<QComboBox *>(choices.at(i));
+            box->setCurrentIndex(box->findText(choices.at(i + 1)));
+        }
+    });
 }
 
-void WindowDriver::type(const char *field, const QString &text) const
+void WindowDriver::act(const QString &step) const
 {
-    auto *edit = widget<QLineEdit>(field);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
+    const QString name = step.section('=', 0, 0), value = step.section('=', 1);
+    if (name.startsWith("action"))
+        return trigger(qPrintable(name));
+    QWidget *control = widget(qPrintable(name));
+    if (qobject_cast<QAbstractSpinBox *>(control)) {
+        control->setProperty("value", value);
+    } else if (auto *box = qobject_cast<QComboBox *>(control)) {
+        box->setCurrentIndex(box->findText(value));
+    } else if (qobject_cast<QLineEdit *>(control)) {
+        control->setFocus();
+        qobject_cast<QLineEdit *>(control)->selectAll();
+        QTest::keyClicks(control, value);
+        QTest::keyClick(control, Qt::Key_Return);
+    } else {
+        click(qPrintable(name));
+    }
 }
 
 bool Rig::start(bool serialLine, const QStringList &args)

@@ -19,17 +19,17 @@ bool pumpUntil(const std::function<bool()> &done, int timeoutMs);
 
 // The visible top-level window with this object name (a form's class name), or nullptr.
 QWidget *openWindow(const QString &name);
-
-// Open file descriptors of this process.
-int openDescriptors();
-
 // Clicks the named button of any window.
 void press(const QWidget *window, const char *button);
+// The texts of one column of a table block's rows.
+QStringList column(const QTreeWidgetItem *block, int column);
+
+// A file or folder's row in a folder view, its folder's rows loaded (the
+// model reads folders in a thread) and scrolled into view: its centre.
+QPoint rowAt(QAbstractItemView *view, const QString &path);
 // Chooses the row with a left click, brings its context menu with a right
 // click through the window system and clicks the entry with this text.
-void menuEntry(QWidget *window, QAbstractItemView *view, const QModelIndex &index, const QString &entry);
-// The centre of a row, scrolled into view.
-QPoint rowAt(QAbstractItemView *view, const QModelIndex &index);
+void menuEntry(QWidget *window, QAbstractItemView *view, const QString &path, const QString &entry);
 
 // Drives a real MainWindow the way a user does: answers the connection
 // dialog the start-up timer opens, clicks buttons and menu entries, reads
@@ -49,7 +49,7 @@ public:
     // Answer the open dialog on its TCP tab, or on its Serial tab with the
     // device listed as a port (a pty is no port the platform lists), and
     // press Connect; true when the dialog went.
-    bool connectTcp(quint16 port, bool connectOnce, const QString &address = QStringLiteral("127.0.0.1"));
+    bool connectTcp(quint16 port, bool connectOnce);
     bool connectSerial(const QString &device, bool connectOnce);
 
     template<typename T = QWidget>
@@ -71,10 +71,13 @@ public:
     }
     // A menu entry, by its action's object name.
     void trigger(const char *action) const { widget<QAction>(action)->trigger(); }
-    // Types into a field and confirms with Return.
-    void type(const char *field, const QString &text) const;
+    // A user's step: "actionX" triggers the menu entry, "name=value" sets the
+    // named spin box or combo box or types into the field, a name alone clicks.
+    void act(const QString &step) const;
 
 private:
+    bool answer(int tab, bool connectOnce, const std::function<void(QWidget *)> &fill);
+
     QTemporaryDir m_home;
     QString m_homePath;
     std::unique_ptr<MainWindow> m_window;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QMetaEnum>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -16,12 +15,16 @@
 class DialogScript : public QObject
 {
 public:
-    // Answers: a button's name ("Ok", "Yes", "Save" ...), "=text" (typed and
+    // Answers: a button's text ("Ok", "Yes", "Save" ...), "=text" (typed and
     // confirmed) or "-" (cancelled); a dialog with no answer left is cancelled.
     explicit DialogScript(const QStringList &answers = {})
         : answers(answers)
     {
-        allowEventLoops();
+        // A destroyed MainWindow ends the event loop, after which every new
+        // loop (a modal box's too) returns at once; a short run of the
+        // application's own loop starts afresh, as a new process would.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
         connect(&poll, &QTimer::timeout, this, &DialogScript::check);
         poll.start(5);
     }
@@ -36,15 +39,6 @@ public:
     int holdMs = 0;
     int answered = 0;
 
-    // A destroyed MainWindow ends the event loop, after which every new loop
-    // (a modal box's too) returns at once; a short run of the application's
-    // own loop starts afresh, as a new process would.
-    static void allowEventLoops()
-    {
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-        QCoreApplication::exec();
-    }
-
 private:
     void check()
     {
@@ -57,18 +51,11 @@ private:
         QString seen = modal->windowTitle() + ": " + (input ? input->labelText() : box->text());
         if (input && !input->textValue().isEmpty())
             seen += " [" + input->textValue() + "]";
-        if (box && box->icon() == QMessageBox::Question) {
-            QStringList names;
-            for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
-                if (box->standardButtons() & b)
-                    names << buttons.valueToKey(b)
-                                 + QString(box->defaultButton() == box->button(QMessageBox::StandardButton(b))
-                                               ? "*"
-                                               : "");
-            }
-            seen += " {" + names.join(',') + "}";
-        }
-        shown << seen;
+        QStringList names;
+        const bool question = box && box->icon() == QMessageBox::Question;
+        for (QAbstractButton *button : question ? box->buttons() : QList<QAbstractButton *>())
+            names << button->text().remove('&') + (button == box->defaultButton() ? "*" : "");
+        shown << seen + (names.isEmpty() ? "" : " {" + names.join(',') + "}");
         if (whileOpen)
             whileOpen();
         const QString answer = answers.isEmpty() ? QStringLiteral("-") : answers.takeFirst();
@@ -77,18 +64,16 @@ private:
                 input->setTextValue(answer.mid(1));
                 answer.startsWith('=') ? input->accept() : input->reject();
             } else if (auto *box = qobject_cast<QMessageBox *>(guard)) {
-                const int value = buttons.keyToValue(qPrintable(answer));
-                QAbstractButton *button =
-                    value > 0 ? box->button(QMessageBox::StandardButton(value)) : nullptr;
-                button = button ? button : box->escapeButton();
-                button ? button->click() : box->reject();
+                QAbstractButton *chosen = box->escapeButton();
+                for (QAbstractButton *button : box->buttons())
+                    chosen =
+                        button->text().remove('&').compare(answer, Qt::CaseInsensitive) ? chosen : button;
+                chosen ? chosen->click() : box->reject();
             }
             ++answered;
         });
     }
 
-    const QMetaEnum buttons = QMessageBox::staticMetaObject.enumerator(
-        QMessageBox::staticMetaObject.indexOfEnumerator("StandardButtons"));
     QTimer poll;
     QPointer<QWidget> handled;
 };

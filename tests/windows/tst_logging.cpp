@@ -17,30 +17,15 @@ private slots:
 
 private:
     QTreeView *tree() const { return window->findChild<QTreeView *>("treeView"); }
-    QFileSystemModel *model() const { return qobject_cast<QFileSystemModel *>(tree()->model()); }
     QString logpath() const { return window->findChild<QLineEdit *>("logpath")->text(); }
     QWidget *open()
     {
         driver->trigger("actionLogging");
         return window = openWindow("logging");
     }
-    // The row of a folder in the tree's viewport, the folders above it opened
-    // and its own folder's rows loaded (the model reads folders in a thread).
-    QPoint row(const QString &path)
+    void click(const QString &path)
     {
-        const QPersistentModelIndex index = model()->index(path);
-        tree()->scrollTo(index);
-        const int onDisk =
-            QDir(QFileInfo(path).path()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size();
-        pumpUntil([&] { return path == "/" || model()->rowCount(index.parent()) == onDisk; }, 3000);
-        tree()->scrollTo(index);
-        return tree()->visualRect(index).center();
-    }
-    void click(const QString &path) { QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, row(path)); }
-    void menu(const QString &path, const QString &entry)
-    {
-        row(path);
-        menuEntry(window, tree(), model()->index(path), entry);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, rowAt(tree(), path));
     }
 
     std::unique_ptr<WindowDriver> driver;
@@ -56,10 +41,10 @@ void TestLogging::reportFolder()
     qputenv("HOME", QFile::encodeName(home.path()));
     Connection = ConnectionSettings();
     saveSettings(); // logging off, no folder
-    const QString base = home.path() + "/logs";
+    const QString base = home.path() + "/logs/", made = base + "plain/Größe \"x\"";
     for (const char *folder : {"plain", "empty", "full/inner"})
-        QVERIFY(QDir().mkpath(base + "/" + folder));
-    writeBytes(base + "/full/notes.txt", "");
+        QVERIFY(QDir().mkpath(base + folder));
+    writeBytes(base + "full/notes.txt", "");
     Rig rig;
     QVERIFY2(rig.start(false, {"--size", "10"}), qPrintable(rig.error));
     fillPollDefaults();
@@ -72,20 +57,17 @@ void TestLogging::reportFolder()
     press(window, "okbutton");
     QVERIFY(!window);
     QVERIFY(open());
-    QCOMPARE(model()->filePath(tree()->currentIndex()), home.path());
+    QCOMPARE(qobject_cast<QFileSystemModel *>(tree()->model())->filePath(tree()->currentIndex()),
+             home.path());
     QCOMPARE(logpath(), QString());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
     press(window, "okbutton");
     QVERIFY(window);
     click("/");
     QCOMPARE(logpath(), QString());
-    menu(base + "/plain", "New Folder");
-    menu(base + "/plain", "New Folder");
-    menu(base + "/plain", "Rename");
-    menu(base + "/plain", "Rename");
-    menu(base + "/full", "Delete");
-    menu(base + "/empty", "Delete");
-    menu(base + "/empty", "Delete");
+    for (const char *step : {"plain|New Folder", "plain|New Folder", "plain|Rename", "plain|Rename",
+                             "full|Delete", "empty|Delete", "empty|Delete"})
+        menuEntry(window, tree(), base + QString(step).section('|', 0, 0), QString(step).section('|', 1));
     QCOMPARE(boxes.shown,
              QStringList({"No Directory: A directory to store the logs has to be specified",
                           "Create New Folder: Folder Name:", "Create New Folder: Folder Name:",
@@ -96,36 +78,33 @@ void TestLogging::reportFolder()
                           "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}",
                           "Delete Folder: Are you sure you want to delete the \"empty\" folder? {Yes,No}"}));
     QCOMPARE(QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"full", "plain"}));
-    QVERIFY(QDir(base + "/plain/Größe \"x\"").exists());
     // The menu goes when its folder vanishes under it.
-    click(base + "/plain/Größe \"x\"");
+    click(made);
     QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
-                      tree()->viewport()->mapTo(window, row(base + "/plain/Größe \"x\"")));
+                      tree()->viewport()->mapTo(window, rowAt(tree(), made)));
     QVERIFY(window->findChild<QMenu *>()->isVisible());
-    QVERIFY(QDir(base + "/plain").rmdir("Größe \"x\""));
+    QVERIFY(QDir(base + "plain").rmdir("Größe \"x\""));
     WAIT_FOR(!window->findChild<QMenu *>()->isVisible(), 3000);
-    QCOMPARE(logpath(), base + "/plain/Größe \"x\"");
-    click(base + "/plain");
-    QCOMPARE(logpath(), base + "/plain");
+    QCOMPARE(logpath(), made);
+    click(base + "plain");
+    QCOMPARE(logpath(), base + "plain");
     press(window, "okbutton");
     QVERIFY(!window);
 
     // "cancel" stores nothing.
     QVERIFY(open());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
-    click(base + "/full");
+    click(base + "full");
     press(window, "cancelbutton");
     Connection = ConnectionSettings();
     loadSettings();
-    QCOMPARE(QString::number(Connection.loggingOn) + Connection.logFolder, "1" + base + "/plain");
+    QCOMPARE(QString::number(Connection.loggingOn) + Connection.logFolder, "1" + base + "plain");
 
     PollStore[0].startaddr = "20"; // past the slave's table: the reply never completes
     driver->click("singlepoll");
     WAIT_FOR(driver->count("numoferror") == 1, 3000);
-    const QStringList report =
-        QString::fromUtf8(readBytes(base + "/plain/" + QDate::currentDate().toString(Qt::TextDate) + ".txt"))
-            .split('\n');
-    QCOMPARE(report.value(1), QString("Slave: 1 / Function: 3 / Address: 20"));
+    const QString report = readBytes(base + "plain/" + QDate::currentDate().toString(Qt::TextDate) + ".txt");
+    QCOMPARE(report.section('\n', 1, 1), QString("Slave: 1 / Function: 3 / Address: 20"));
     QCOMPARE(boxes.shown.size(), 10);
 }
 
@@ -139,14 +118,15 @@ void TestLogging::closedFolderStaysClosed()
     driver = std::make_unique<WindowDriver>(home.path());
     Connection.logFolder = home.path() + "/full/inner";
     QVERIFY(open());
-    const QPersistentModelIndex folder = model()->index(home.path());
+    auto *model = qobject_cast<QFileSystemModel *>(tree()->model());
+    const QPersistentModelIndex folder = model->index(home.path());
     WAIT_FOR(tree()->isExpanded(folder), 3000);
     const QRect rect = tree()->visualRect(folder);
     QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
                       QPoint(rect.left() - tree()->indentation() / 2, rect.center().y()));
     QVERIFY(!tree()->isExpanded(folder));
     QVERIFY(QDir().mkdir(home.path() + "/full/later"));
-    WAIT_FOR(model()->index(home.path() + "/full/later").isValid(), 3000);
+    WAIT_FOR(model->index(home.path() + "/full/later").isValid(), 3000);
     pumpUntil([] { return false; }, 100); // the window's reaction comes from its event loop
     QVERIFY(!tree()->isExpanded(folder));
 }
