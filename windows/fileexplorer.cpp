@@ -124,6 +124,9 @@ void fileexplorer::on_treeView_clicked(const QModelIndex &index)
 {
     const QString path = folderModel->filePath(index);
     ui->listView->setRootIndex(fileModel->setRootPath(path));
+    // The model shows the folders on the way to an earlier root whatever the
+    // filter says; filtering again takes them out of the file list.
+    fileModel->setNameFilters(fileModel->nameFilters());
     if (path != rootFolder)
         ui->directory->setText(path + QLatin1Char('/'));
     fitNameColumn();
