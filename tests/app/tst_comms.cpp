@@ -86,20 +86,17 @@ void TestComms::connecting()
     QVERIFY(dialog);
     auto *tabs = dialog->findChild<QTabWidget *>("tabWidget");
     tabs->setCurrentIndex(0);
-    press(dialog, "connectbutton");
+    act(dialog, "connectbutton");
     QCOMPARE(shownFields(dialog).last(), QString("Connect (Serial): Select a port."));
 
     // A port that will not open: the dialog comes back with the reason.
-    const QStringList choices{"port",   "/dev/ttyUSB1", "baud", "115200", "data", "7",
-                              "parity", "Odd",          "stop", "2",      "flow", "Software"};
-    for (int i = 0; i < choices.size(); i += 2) {
-        auto *box = dialog->findChild<QComboBox *>(choices.at(i));
-        box->setCurrentIndex(box->findText(choices.at(i + 1)));
-    }
+    for (const char *step :
+         {"port=/dev/ttyUSB1", "baud=115200", "data=7", "parity=Odd", "stop=2", "flow=Software"})
+        act(dialog, step);
     tabs->setCurrentIndex(1);
     QTest::mouseClick(dialog->findChild<QWidget *>("connectonce"), Qt::LeftButton, {}, QPoint(5, 10));
     tabs->setCurrentIndex(0);
-    press(dialog, "connectbutton");
+    act(dialog, "connectbutton");
     QVERIFY(pumpUntil([&] { return openWindow("serialinfo") != dialog; }, 3000));
     QVERIFY(dialog = driver->waitForDialog());
     QVERIFY2(

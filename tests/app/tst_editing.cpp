@@ -100,7 +100,7 @@ void TestEditing::sequenceEditor()
     auto *list = dialog->findChild<QListWidget *>("sequence");
     for (int poll : {12, 2, 12}) {
         number->setValue(poll);
-        press(dialog, "pushButton");
+        act(dialog, "pushButton");
     }
     QCOMPARE(list->currentRow(), 2);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
@@ -111,7 +111,7 @@ void TestEditing::sequenceEditor()
     // Drops on the bin picture reach the list beneath it.
     const QRect bin = dialog->findChild<QWidget *>("bin")->geometry();
     QCOMPARE(dialog->childAt(bin.center()), dialog->findChild<QListWidget *>("listWidget")->viewport());
-    press(dialog, "backbutton");
+    act(dialog, "backbutton");
     QVERIFY(dialog.isNull());
 
     const auto headers = [this] {

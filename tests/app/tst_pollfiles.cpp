@@ -16,12 +16,9 @@ namespace {
 void setUpPolls()
 {
     fillPollDefaults();
-    PollStore[0].startaddr = "10";
-    PollStore[0].val1 = "3";
-    PollStore[0].val3 = "10"; // as the editor shows it
+    PollStore[0] = pollOf("~|1|3|10|1|3|~|10|1:0|1:"); // val3 as the editor shows it
     PollStore[1] = {"setpoints", "2", "2", "16", "40", "2", "3", "1032", {"1.5", "-2.25"}, {"a", "b"}};
-    PollStore[98].slave = "99";
-    PollStore[98].polldesc = "last";
+    PollStore[98] = pollOf("last|99|3|1|1|1|~|~|1:0|1:");
     Sequence = {2, 1, 99};
 }
 
@@ -77,10 +74,10 @@ private:
     {
         QPointer<QWidget> browser = openBrowser(action);
         browser->findChild<QLineEdit *>("filename")->setText(name);
-        press(browser, "saveload");
+        act(browser, "saveload");
         const bool went = browser.isNull();
         if (!went)
-            press(browser, "cancelbutton");
+            act(browser, "cancelbutton");
         return went;
     }
     // The folder and file name a browser starts with; cancelled.
@@ -89,7 +86,7 @@ private:
         QWidget *browser = openBrowser(action);
         const QString start = browser->findChild<QLineEdit *>("directory")->text() + '|'
                               + browser->findChild<QLineEdit *>("filename")->text();
-        press(browser, "cancelbutton");
+        act(browser, "cancelbutton");
         return start;
     }
     QStringList recentTexts() const
@@ -232,7 +229,7 @@ void TestPollFiles::browserMenus()
     // A folder clicked gives its path; Save goes there.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowAt(tree, base + "a/b"));
     QCOMPARE(browser->findChild<QLineEdit *>("directory")->text(), base + "a/b/");
-    press(browser, "saveload");
+    act(browser, "saveload");
     QVERIFY(browser.isNull());
     QCOMPARE(entries(base), QStringList({"a/", "a/b/", "a/b/other.xml", "notes.txt", "renamed.xml"}));
     QVERIFY(!QFileInfo::exists(driver->home() + "/escape"));
@@ -312,7 +309,7 @@ static int runAndClose(quint16 port, const QStringList &steps)
         fflush(stdout);
         QCloseEvent close;
         steps.last() == "close" ? void(QApplication::sendEvent(driver.window(), &close))
-                                : press(openWindow("serialinfo"), "closeprogram");
+                                : act(openWindow("serialinfo"), "closeprogram");
     });
     return QApplication::exec();
 }

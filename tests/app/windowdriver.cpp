@@ -26,11 +26,6 @@ QWidget *openWindow(const QString &name)
     return nullptr;
 }
 
-void press(const QWidget *window, const char *button)
-{
-    QTest::mouseClick(window->findChild<QAbstractButton *>(button), Qt::LeftButton);
-}
-
 QStringList column(const QTreeWidgetItem *block, int column)
 {
     QStringList texts;
@@ -66,6 +61,26 @@ void menuEntry(QWidget *window, QAbstractItemView *view, const QString &path, co
             if (menu->isVisible() && action->text() == entry)
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
         }
+    }
+}
+
+void act(QWidget *root, const QString &step)
+{
+    const QString name = step.section('=', 0, 0), value = step.section('=', 1);
+    QWidget *control = root->findChild<QWidget *>(name);
+    if (name.startsWith("action")) {
+        root->findChild<QAction *>(name)->trigger();
+    } else if (qobject_cast<QAbstractSpinBox *>(control)) {
+        control->setProperty("value", value);
+    } else if (auto *box = qobject_cast<QComboBox *>(control)) {
+        box->setCurrentIndex(box->findText(value));
+    } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, value);
+        QTest::keyClick(edit, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(control, Qt::LeftButton);
     }
 }
 
@@ -119,33 +134,10 @@ bool WindowDriver::connectSerial(const QString &device, bool connectOnce)
     // Listed from now on; a dialog lists the ports when it opens.
     serialinfo::setPortLister([device] { return serialinfo::PortList{{"test cable", device}}; });
     return answer(0, connectOnce, [device](QWidget *dialog) {
-        const QStringList choices{"port", device,   "baud", "19200", "data",
-                                  "8",    "parity", "None", "stop",  "1"};
-        for (int i = 0; i < choices.size(); i += 2) {
-            auto *box = dialog->findChild<QComboBox *>(choices.at(i));
-            box->setCurrentIndex(box->findText(choices.at(i + 1)));
-        }
+        for (const QString &step :
+             QStringList{"port=" + device, "baud=19200", "data=8", "parity=None", "stop=1"})
+            ::act(dialog, step);
     });
-}
-
-void WindowDriver::act(const QString &step) const
-{
-    const QString name = step.section('=', 0, 0), value = step.section('=', 1);
-    if (name.startsWith("action"))
-        return trigger(qPrintable(name));
-    QWidget *control = widget(qPrintable(name));
-    if (qobject_cast<QAbstractSpinBox *>(control)) {
-        control->setProperty("value", value);
-    } else if (auto *box = qobject_cast<QComboBox *>(control)) {
-        box->setCurrentIndex(box->findText(value));
-    } else if (qobject_cast<QLineEdit *>(control)) {
-        control->setFocus();
-        qobject_cast<QLineEdit *>(control)->selectAll();
-        QTest::keyClicks(control, value);
-        QTest::keyClick(control, Qt::Key_Return);
-    } else {
-        click(qPrintable(name));
-    }
 }
 
 bool Rig::start(bool serialLine, const QStringList &args)

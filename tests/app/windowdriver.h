@@ -19,8 +19,6 @@ bool pumpUntil(const std::function<bool()> &done, int timeoutMs);
 
 // The visible top-level window with this object name (a form's class name), or nullptr.
 QWidget *openWindow(const QString &name);
-// Clicks the named button of any window.
-void press(const QWidget *window, const char *button);
 // The texts of one column of a table block's rows.
 QStringList column(const QTreeWidgetItem *block, int column);
 
@@ -30,6 +28,11 @@ QPoint rowAt(QAbstractItemView *view, const QString &path);
 // Chooses the row with a left click, brings its context menu with a right
 // click through the window system and clicks the entry with this text.
 void menuEntry(QWidget *window, QAbstractItemView *view, const QString &path, const QString &entry);
+
+// A user's step in a window or dialog: "actionX" triggers the menu entry,
+// "name=value" sets the named spin box or combo box or types into the field,
+// a name alone clicks the button.
+void act(QWidget *root, const QString &step);
 
 // Drives a real MainWindow the way a user does: answers the connection
 // dialog the start-up timer opens, clicks buttons and menu entries, reads
@@ -71,9 +74,7 @@ public:
     }
     // A menu entry, by its action's object name.
     void trigger(const char *action) const { widget<QAction>(action)->trigger(); }
-    // A user's step: "actionX" triggers the menu entry, "name=value" sets the
-    // named spin box or combo box or types into the field, a name alone clicks.
-    void act(const QString &step) const;
+    void act(const QString &step) const { ::act(m_window.get(), step); }
 
 private:
     bool answer(int tab, bool connectOnce, const std::function<void(QWidget *)> &fill);

@@ -54,14 +54,14 @@ void TestLogging::reportFolder()
 
     // Logging off needs no folder.
     QVERIFY(open());
-    press(window, "okbutton");
+    act(window, "okbutton");
     QVERIFY(!window);
     QVERIFY(open());
     QCOMPARE(qobject_cast<QFileSystemModel *>(tree()->model())->filePath(tree()->currentIndex()),
              home.path());
     QCOMPARE(logpath(), QString());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
-    press(window, "okbutton");
+    act(window, "okbutton");
     QVERIFY(window);
     click("/");
     QCOMPARE(logpath(), QString());
@@ -88,14 +88,14 @@ void TestLogging::reportFolder()
     QCOMPARE(logpath(), made);
     click(base + "plain");
     QCOMPARE(logpath(), base + "plain");
-    press(window, "okbutton");
+    act(window, "okbutton");
     QVERIFY(!window);
 
     // "cancel" stores nothing.
     QVERIFY(open());
     QTest::mouseClick(window->findChild<QCheckBox *>("loggingcheck"), Qt::LeftButton, {}, QPoint(6, 8));
     click(base + "full");
-    press(window, "cancelbutton");
+    act(window, "cancelbutton");
     Connection = ConnectionSettings();
     loadSettings();
     QCOMPARE(QString::number(Connection.loggingOn) + Connection.logFolder, "1" + base + "plain");
