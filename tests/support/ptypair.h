@@ -42,8 +42,9 @@ public:
     // Empty when socat is installed, else why the pair cannot be made.
     static QString missingSocat()
     {
-        return QStandardPaths::findExecutable("socat").isEmpty() ? "socat is not installed (apt-get install socat)"
-                                                                 : QString();
+        return QStandardPaths::findExecutable("socat").isEmpty()
+                   ? "socat is not installed (apt-get install socat)"
+                   : QString();
     }
 
 private:

@@ -70,6 +70,7 @@ QString SlaveProcess::missingPymodbus()
     static const bool found =
         QProcess::execute(pythonPath, {"-c", "import pymodbus.server, pymodbus.datastore"}) == 0;
     return found ? QString()
-                 : QString("pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio)")
+                 : QString(
+                       "pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio)")
                        .arg(pythonPath);
 }

@@ -31,7 +31,8 @@ QByteArray exchange(const QString &device, quint16 port, const QByteArray &reque
     line.waitForBytesWritten(ms); // waiting to read sends what is left
     QByteArray reply;
     // false on the deadline, on an error or when the peer has closed
-    while (reply.size() < length && (line.bytesAvailable() || line.waitForReadyRead(int(deadline.remainingTime()))))
+    while (reply.size() < length
+           && (line.bytesAvailable() || line.waitForReadyRead(int(deadline.remainingTime()))))
         reply += line.readAll();
     return reply;
 }
@@ -73,14 +74,16 @@ private slots:
                 reply.prepend(QByteArray::fromHex("00010000") + char(reply.size() >> 8) + char(reply.size()));
             reply += QByteArray::fromHex(cell("=reply").section('+', 1).toLatin1());
         }
-        const QByteArray answer = exchange(kind == "rtu" ? pty.masterSide() : QString(), slave.port(),
-                                           request.bytes, qMax(reply.size(), 5), reply.isEmpty() ? 500 : 2000);
+        const QByteArray answer =
+            exchange(kind == "rtu" ? pty.masterSide() : QString(), slave.port(), request.bytes,
+                     qMax(reply.size(), 5), reply.isEmpty() ? 500 : 2000);
         QCOMPARE(answer.toHex(' '), reply.toHex(' '));
 
         // Logged as it arrived (the pymodbus slave keeps no log), and in the dump after a write.
         if (kind != "pymodbus" && !reply.isEmpty())
             QTRY_COMPARE_WITH_TIMEOUT(slave.requests().value(0).bytes.toHex(), request.bytes.toHex(), 1000);
-        const int from = cell("dump").section('=', 0, 0).toInt(), count = cell("dump").section('=', 1).size() / 4;
+        const int from = cell("dump").section('=', 0, 0).toInt(),
+                  count = cell("dump").section('=', 1).size() / 4;
         QTRY_COMPARE_WITH_TIMEOUT(slave.holdings().mid(5 * from, 5 * count).replace(' ', "").toUpper(),
                                   cell("dump").section('=', 1).toLatin1(), 1000);
         QVERIFY(slave.stop()); // ends by itself with status 0
