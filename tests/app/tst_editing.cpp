@@ -74,13 +74,10 @@ void TestEditing::editor()
                      + block->child(block->childCount() - 1)->background(2).color().name()};
     for (int i = 0; i < block->childCount(); ++i)
         rows << block->child(i)->text(1) + '=' + block->child(i)->text(2) + '/' + block->child(i)->text(3);
-    const QStringList editor{driver->text("addressType"),
-                             driver->text("spinName"),
-                             QString::number(count->maximum()),
-                             count->text(),
-                             orders.join(','),
-                             order->currentText()};
-    QCOMPARE(QStringList({recordOf(PollStore[1]), editor.join('|'), rows.join(','),
+    const QString editor = texts(driver->text("addressType"), driver->text("spinName"), count->maximum(),
+                                 count->text(), orders.join(','), order->currentText())
+                               .join('|');
+    QCOMPARE(QStringList({recordOf(PollStore[1]), editor, rows.join(','),
                           rig.slave.requests().value(0).bytes.toHex(' '),
                           driver->window()->pollResponse(2).toHex(' ')}),
              expected());
