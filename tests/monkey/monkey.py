@@ -1,14 +1,12 @@
 #!/usr/bin/python3
-"""GUI monkey: random clicks, keys and texts on the real Pollwright windows under a
-private Xvfb, the program sandboxed as user nobody, against the test slave that now
-and then misbehaves or goes away. Fails on a crash, an unexpected exit, a sanitizer
-report, a hang, a main-window close that leaves the program running, or a change
-outside the scratch home. Run it through monkey.sh."""
-import argparse, collections, ctypes, json, os, random, select, shutil, signal, subprocess, sys, tempfile, time
-from ctypes import c_char_p, c_int, c_long, c_ulong, c_void_p
+"""GUI monkey: random user input on the real windows under a private Xvfb, the program sandboxed as user
+nobody, against the test slave that now and then misbehaves or goes away. Run it through monkey.sh."""
+import argparse, collections, json, os, random, shutil, signal, subprocess, sys, tempfile, time
 from xml.sax.saxutils import escape
+from Xlib import X, display, error, protocol
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
 MAIN, NOBODY = 'Quarvel - Pollwright v1.9', 65534
 NON_MODAL = {MAIN, 'Report Logging', 'pollwright'}  # Qt names popups after the program
 # Private mount namespace: the work folder stays writable, every other mount goes
@@ -22,176 +20,112 @@ while read -r _ _ _ _ mp opts _; do
 done </proc/self/mountinfo
 cd "$work/.cwd" || exit 97
 exec setpriv --reuid=65534 --regid=65534 --clear-groups env -i "$@"'''
-with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'actions.json'), encoding='utf-8') as f:
-    _table = json.load(f)  # texts to type, file names, keys, and the actions per window title
-TEXTS, FILES, KEYS, ACTIONS = (_table[k] for k in ('texts', 'files', 'keys', 'actions'))
+with open(os.path.join(HERE, 'actions.json'), encoding='utf-8') as f:
+    TABLE = json.load(f)  # texts, keys, the scratch home, and the actions per window title
+TEXTS, FILES, KEYS, ACTIONS = (TABLE[k] for k in ('texts', 'files', 'keys', 'actions'))
 Win = collections.namedtuple('Win', 'id title x y w h')
-
-
-class XClient(ctypes.Structure):
-    _fields_ = [('type', c_int), ('serial', c_ulong), ('send_event', c_int), ('display', c_void_p),
-                ('window', c_ulong), ('message_type', c_ulong), ('format', c_int), ('l', c_long * 5)]
-
-
-class XEvent(ctypes.Union):
-    _fields_ = [('type', c_int), ('xclient', XClient), ('pad', c_long * 24)]
-
-
-class Display:
-    """What a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer."""
-    def __init__(self, name):
-        x = self.x = ctypes.CDLL('libX11.so.6')
-        handler = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)
-        ev, d = ctypes.POINTER(XEvent), [c_void_p]
-        for f, res, args in (('XOpenDisplay', c_void_p, [c_char_p]), ('XDefaultRootWindow', c_ulong, d),
-                             ('XInternAtom', c_ulong, d + [c_char_p, c_int]), ('XNextEvent', c_int, d + [ev]),
-                             ('XSelectInput', c_int, d + [c_ulong, c_long]), ('XFlush', c_int, d),
-                             ('XSendEvent', c_int, d + [c_ulong, c_int, c_long, ev]), ('XPending', c_int, d),
-                             ('XSetErrorHandler', c_void_p, [handler])):
-            getattr(x, f).restype, getattr(x, f).argtypes = res, args
-        self.ignore = handler(lambda d, e: 0)  # a window gone meanwhile is no reason to stop
-        x.XSetErrorHandler(self.ignore)
-        self.d = x.XOpenDisplay(name.encode()) or sys.exit(f'error: cannot open the X display {name}')
-        self.protocols, self.delete, self.ping_atom = (
-            x.XInternAtom(self.d, a, 0) for a in (b'WM_PROTOCOLS', b'WM_DELETE_WINDOW', b'_NET_WM_PING'))
-        # Qt answers a ping on the root with StructureNotify|SubstructureRedirect.
-        x.XSelectInput(self.d, x.XDefaultRootWindow(self.d), (1 << 17) | (1 << 19))
-        self.stamp = 1000
-
-    def send(self, win, atom, stamp=0):
-        ev = XEvent()
-        c = ev.xclient
-        c.type, c.window, c.message_type, c.format = 33, win, self.protocols, 32
-        c.l[0], c.l[1], c.l[2] = atom, stamp, win
-        self.x.XSendEvent(self.d, win, 0, 0, ctypes.byref(ev))
-        self.x.XFlush(self.d)
-
-    def ping(self, win, timeout):
-        self.stamp += 1
-        self.send(win, self.ping_atom, self.stamp)
-        end, ev = time.monotonic() + timeout, XEvent()
-        while time.monotonic() < end:
-            while self.x.XPending(self.d):
-                self.x.XNextEvent(self.d, ctypes.byref(ev))
-                c = ev.xclient
-                if ev.type == 33 and c.message_type == self.protocols and c.l[:2] == [self.ping_atom, self.stamp]:
-                    return True
-            time.sleep(0.02)
-        return False
 
 
 class Fail(Exception):
     pass
 
 
+class Display:
+    """The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer."""
+    def __init__(self, name):
+        self.d = display.Display(name)
+        self.root, self.stamp = self.d.screen().root, 1000
+        self.protocols, self.delete, self.ping_atom, self.name = map(self.d.intern_atom, (
+            'WM_PROTOCOLS', 'WM_DELETE_WINDOW', '_NET_WM_PING', '_NET_WM_NAME'))
+        self.root.change_attributes(event_mask=X.StructureNotifyMask)  # Qt answers a ping there
+
+    def windows(self):
+        """The program's visible windows, bottom to top."""
+        wins = []
+        for w in self.root.query_tree().children:
+            try:
+                if w.get_attributes().map_state == X.IsViewable and w.get_wm_class() == ('pollwright',) * 2:
+                    g = w.get_geometry()
+                    wins.append(Win(w.id, w.get_full_text_property(self.name), g.x, g.y, g.width, g.height))
+            except error.XError:  # gone meanwhile
+                pass
+        return wins
+
+    def send(self, win, atom, stamp=0):
+        w = self.d.create_resource_object('window', win)
+        ev = protocol.event.ClientMessage(window=w, client_type=self.protocols, data=(32, [atom, stamp, win, 0, 0]))
+        w.send_event(ev, onerror=lambda *_: None)  # a window gone meanwhile is no reason to stop
+        self.d.flush()
+
+    def ping(self, win, timeout):
+        self.stamp += 1
+        self.send(win, self.ping_atom, self.stamp)
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            while self.d.pending_events():
+                e = self.d.next_event()
+                if e.type == X.ClientMessage and list(e.data[1][:2]) == [self.ping_atom, self.stamp]:
+                    return True
+            time.sleep(0.02)
+        return False
+
+
 class Monkey:
     def __init__(self, a):
         self.a, self.rng, self.srng = a, random.Random(a.seed), random.Random(f'slave {a.seed}')
         self.last = collections.deque(maxlen=30)
-        self.n = self.starts = self.faults = self.slaves = 0
-        self.proc = self.slave = self.xvfb = self.work = self.log = None
-        self.port, self.period, self.chaos, self.slave_back = 0, -1, False, 0.0
-        self.finishing = self.failed = self.comms_seen = False
+        self.n = self.starts = self.faults = self.slaves = self.port = 0
+        self.proc = self.slave = self.xvfb = self.work = None
+        self.period, self.chaos, self.slave_back, self.finishing = -1, False, 0.0, False
         self.t0 = time.monotonic()
-
-    def copy_when_stable(self, src):
-        """Copies a build output, waiting while it is missing or being relinked."""
-        dst = os.path.join(self.out, os.path.basename(src))
-        for _ in range(120):
-            try:
-                before = os.stat(src)
-                time.sleep(0.5)
-                if before.st_size and os.stat(src).st_mtime_ns == before.st_mtime_ns:
-                    shutil.copy(src, dst)
-                    if os.stat(src).st_mtime_ns == before.st_mtime_ns and os.stat(dst).st_size == before.st_size:
-                        return dst
-            except OSError:
-                time.sleep(0.5)
-        sys.exit(f'error: {src} is missing or keeps changing (build it first)')
 
     def setup(self):
         w = self.work = tempfile.mkdtemp(prefix='pollwright-monkey.', dir='/var/tmp')
         # Hidden names keep the program's own folders out of the file browser's tree.
         self.home, self.out, self.san, self.cwd, self.run = (os.path.join(w, d) for d in
                                                              ('home', '.out', '.san', '.cwd', '.run'))
-        for d in (self.out, self.san, self.cwd, self.run):
-            os.mkdir(d)
+        for d in (self.out, self.san, self.cwd, self.run, os.path.join(self.home, 'logs')):
+            os.makedirs(d)
         self.log = open(os.path.join(self.out, 'actions.log'), 'w')
         self.note(f'monkey: seed {self.a.seed}, {self.a.seconds} s, chaos share {self.a.chaos_share}, work folder {w}')
-        self.bin = self.copy_when_stable(os.path.join(self.a.build, 'app', 'pollwright'))
+        # Copies that nobody can run, whichever folder the build is in.
+        self.bin, self.slave_bin = (shutil.copy(os.path.join(self.a.build, p), self.out) for p in (
+            'app/pollwright', 'tools/pollwright-slave'))
         if b'__asan_init' not in open(self.bin, 'rb').read():  # else the sanitizer check could never fail
             sys.exit(f'error: {self.a.build} is not a sanitizer build (configure it with -DPOLLWRIGHT_SANITIZE=ON)')
-        self.slave_bin = self.copy_when_stable(os.path.join(self.a.build, 'tools', 'pollwright-slave'))
         with open(os.path.join(self.out, 'lsan.supp'), 'w') as f:
             f.write(''.join(open(os.path.join(REPO, 'tests', s)).read() for s in ('lsan.supp', 'monkey/lsan-xcb.supp')))
         shutil.copy(os.path.join(REPO, 'resources', 'bin.png'), self.cwd)
-        rfd, wfd = os.pipe()
-        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(wfd), '-screen', '0', '1280x1024x24', '-nolisten',
-                                      'tcp'], pass_fds=[wfd], stderr=open(os.path.join(self.out, 'xvfb.log'), 'w'))
-        os.close(wfd)
-        select.select([rfd], [], [], 15)[0] or sys.exit('error: Xvfb did not start')
-        self.display = ':' + os.read(rfd, 64).decode().strip()
-        self.xenv, self.disp = dict(os.environ, DISPLAY=self.display), Display(self.display)
+        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+                                     stdout=subprocess.PIPE, stderr=open(os.path.join(self.out, 'xvfb.log'), 'w'))
+        self.display = os.environ['DISPLAY'] = ':' + self.xvfb.stdout.readline().decode().strip()
+        self.disp = Display(self.display)
         self.start_slave()
         self.make_home()
-        for top, dirs, files in [t for d in (self.home, self.san, self.cwd, self.run) for t in os.walk(d)]:
-            for p in [top] + [os.path.join(top, f) for f in dirs + files]:
-                os.chown(p, NOBODY, NOBODY)
+        subprocess.run(['chown', '-R', f'{NOBODY}:{NOBODY}', self.home, self.san, self.cwd, self.run], check=True)
+        os.chown(w, NOBODY, NOBODY)
         for d, mode in ((self.run, 0o700), (self.home, 0o700), (w, 0o555)):  # nothing can land beside home
-            os.chown(d, NOBODY, NOBODY)
             os.chmod(d, mode)
-        probe = subprocess.run(['unshare', '-m', '--propagation', 'private', 'sh', '-c', SANDBOX, 'sandbox', w, 'sh',
-                                '-c', '[ -w "$0" ] && [ ! -w /tmp ] && [ ! -w /var/tmp ] && [ "$(id -u)" = 65534 ]',
-                                self.home], capture_output=True, text=True)
-        if probe.returncode:
-            print(f'error: the sandbox (unshare -m, read-only remounts, setpriv to nobody) does not work here '
-                  f'(status {probe.returncode}) {probe.stderr.strip()}', file=sys.stderr)
-            sys.exit(2)
-        self.before = self.snapshot()
+        self.cwd_time = os.stat(self.cwd).st_mtime_ns
 
     def make_home(self):
-        site, other = os.path.join(self.home, 'polls', 'site a'), os.path.join(self.home, 'polls', 'other')
-        for d in (site, other, os.path.join(self.home, '.quarvel'), os.path.join(self.home, 'logs')):
-            os.makedirs(d)
-        for name, src in (('demo.xml', 'resources/demo-polls.xml'), ('full.xml', 'tests/data/pollfiles/full.xml'),
-                          ('fresh.xml', 'tests/data/pollfiles/fresh.xml')):
-            shutil.copy(os.path.join(REPO, src), os.path.join(site, name))
-        shutil.copy(os.path.join(site, 'demo.xml'), os.path.join(other, 'copy of demo.xml'))
-        demo = open(os.path.join(site, 'demo.xml'), 'rb').read()
-        for name, data in (('not-xml.xml', b'this is not XML <polls>'), ('empty.xml', b''),
-                           ('wrong-root.xml', b"<?xml version='1.0'?>\n<settings>\n <port>x</port>\n</settings>\n"),
-                           ('bad-sequence.xml', demo.replace(b'<S>3</S>', b'<S>100</S>', 1)),
-                           ('junk.xml', bytes(self.rng.randrange(256) for _ in range(2000)))):
-            open(os.path.join(site, name), 'wb').write(data)
-        rest = [os.path.join(site, 'bad-sequence.xml'), os.path.join(site, 'not-xml.xml'),
-                os.path.join(other, 'copy of demo.xml'), os.path.join(self.home, 'gone.xml')]
-        self.rng.shuffle(rest)  # the browser starts in the folder of the first
-        recent = ''.join(f'  <recent{i}>{escape(p)}</recent{i}>\n' for i, p in
-                         enumerate([os.path.join(site, 'demo.xml')] + rest, 1))
-        fields = [('port', ''), ('baud', 9600), ('data', 8), ('flow', 0), ('parity', 0), ('stop', 1),
-                  ('ethernet', '127.0.0.1'), ('connectonce', self.rng.randrange(2)), ('portnumber', self.port),
-                  ('isserial', 0), ('logenabled', 1), ('logpath', escape(os.path.join(self.home, 'logs')))]
-        open(os.path.join(self.home, '.quarvel', 'pollwright-settings.xml'), 'w').write(
-            "<?xml version='1.0' encoding='UTF-8'?>\n<settings>\n" + ''.join(f' <{k}>{v}</{k}>\n' for k, v in fields)
-            + f' <recentfiles>\n{recent} </recentfiles>\n</settings>\n')
+        """Poll files good and bad, the settings, and recent files of which one is gone."""
+        home, t = self.home, TABLE['home']
 
-    def snapshot(self):
-        """Names, sizes and mtimes outside the scratch home. In the shared temporary folders only
-        what nobody owns counts: other users' files there come and go all the time."""
-        seen, skip = {}, {self.home, self.run, self.out}
-        for top in ('/tmp', '/var/tmp', '/dev/shm', '/run/lock', self.work):
-            mine = top == self.work
-            for path, dirs, files in os.walk(top):
-                dirs[:] = [d for d in dirs if os.path.join(path, d) not in skip
-                           and (mine or not d.startswith('pollwright-monkey.'))]
-                for p in [path] * (path == top == self.work) + [os.path.join(path, n) for n in dirs + files]:
-                    try:
-                        s = os.lstat(p)
-                    except OSError:
-                        continue
-                    if mine or s.st_uid == NOBODY:
-                        seen[p] = (s.st_size, s.st_mtime_ns)
-        return seen
+        def put(name, data):
+            os.makedirs(os.path.dirname(os.path.join(home, name)), exist_ok=True)
+            open(os.path.join(home, name), 'wb').write(data)
+        for name, (src, find, repl) in t['copies'].items():
+            put(name, open(os.path.join(REPO, src), 'rb').read().replace(find.encode(), repl.encode(), 1))
+        for name, text in t['written'].items():
+            put(name, text.encode())
+        put(t['junk'], bytes(self.rng.randrange(256) for _ in range(2000)))
+        recent = t['recent'][1:]
+        self.rng.shuffle(recent)  # the browser starts in the folder of the first
+        recent = ''.join(f'  <recent{i}>{escape(os.path.join(home, p))}</recent{i}>\n'
+                         for i, p in enumerate(t['recent'][:1] + recent, 1))
+        put(t['settings_file'], ''.join(t['settings']).format(
+            port=self.port, once=self.rng.randrange(2), logs=escape(os.path.join(home, 'logs')), recent=recent).encode())
 
     def start_slave(self):
         self.faults += self.chaos
@@ -230,10 +164,8 @@ class Monkey:
     def start_program(self):
         self.starts += 1
         self.errlog = os.path.join(self.out, f'program-{self.starts}.log')
-        env = [f'HOME={self.home}', f'XDG_RUNTIME_DIR={self.run}', f'DISPLAY={self.display}', 'QT_QPA_PLATFORM=xcb',
-               'LANG=C.UTF-8', 'PATH=/usr/bin:/bin', f'ASAN_OPTIONS=log_path={self.san}/asan:detect_leaks=1',
-               f'LSAN_OPTIONS=suppressions={self.out}/lsan.supp:print_suppressions=0',
-               f'UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path={self.san}/ubsan']
+        env = [e.format(home=self.home, run=self.run, display=self.display, san=self.san, out=self.out)
+               for e in TABLE['environment']]
         self.proc = subprocess.Popen(['unshare', '-m', '--propagation', 'private', 'sh', '-c', SANDBOX, 'sandbox',
                                       self.work] + env + [self.bin], stdin=subprocess.DEVNULL,
                                      stdout=open(self.errlog, 'w'), stderr=subprocess.STDOUT)
@@ -241,12 +173,13 @@ class Monkey:
         self.comms_seen, self.main_seen = False, time.monotonic()
         for _ in range(150):
             self.check_process(False)
-            if any(w.title == MAIN for w in self.windows()):
+            if any(w.title == MAIN for w in self.disp.windows()):
                 return
             time.sleep(0.2)
         raise Fail('the main window did not show within 30 s of the start')
 
     def check_process(self, may_end):
+        """Fails on a sanitizer report or an exit other than the user's; restarts the program after that."""
         if os.listdir(self.san):
             time.sleep(1)  # let the report be written out
             raise Fail('sanitizer report')
@@ -258,11 +191,9 @@ class Monkey:
                 f'killed by signal {-rc})' if rc < 0 else f'exit status {rc})'))
 
     def check_outside(self):
-        now = self.snapshot()
-        diff = sorted(p for p in set(now) | set(self.before) if now.get(p) != self.before.get(p))
-        if diff:
-            raise Fail('changes outside the scratch home: ' + ', '.join(
-                f'{p} ({"new" if p not in self.before else "gone" if p not in now else "changed"})' for p in diff[:20]))
+        """The sandbox keeps all but the work folder read-only; there the program may write only in its home."""
+        if os.listdir(self.cwd) != ['bin.png'] or os.stat(self.cwd).st_mtime_ns != self.cwd_time:
+            raise Fail(f'the program wrote into its working folder: {os.listdir(self.cwd)}')
 
     def check_alive(self, wins):
         main = [w for w in wins if w.title == MAIN]
@@ -276,36 +207,21 @@ class Monkey:
 
     def close_main(self, wins):
         """Closing the main window ends the program within 2 s, whatever else is open."""
-        others = [w.title for w in wins if w.title != MAIN]
         self.disp.send([w for w in wins if w.title == MAIN][0].id, self.disp.delete)
         end = time.monotonic() + 2
         while self.proc.poll() is None and time.monotonic() < end:
             time.sleep(0.05)
         if self.proc.poll() is None:
-            raise Fail(f'the main window was closed (other windows open: {others or "none"}), but the program '
-                       'still runs 2 s later')
+            others = [w.title for w in wins if w.title != MAIN] or 'none'
+            raise Fail(f'the main window was closed (other windows open: {others}), but the program still runs 2 s later')
         self.check_process(True)
 
     def note(self, text, action=False):
         self.n += action
         line = f'{"#" + str(self.n) if action else "  "} t={time.monotonic() - self.t0:.3f} {text}'
         print(line, flush=True)
-        self.log.write(line + '\n')
-        self.log.flush()
+        print(line, file=self.log, flush=True)
         self.last.append(line)
-
-    def windows(self):
-        """The program's visible windows, bottom to top."""
-        for _ in range(3):  # a window that goes away meanwhile spoils the listing: look again
-            out = subprocess.run(['xdotool', 'search', '--onlyvisible', '--class', 'pollwright', 'getwindowname',
-                                  '%@', 'getwindowgeometry', '--shell', '%@'], env=self.xenv, capture_output=True,
-                                 text=True, timeout=20).stdout.splitlines()
-            n = sum(line.startswith('WINDOW=') for line in out)
-            if len(out) == 7 * n:
-                geo = (dict(kv.split('=', 1) for kv in out[n + 6 * i:n + 6 * i + 6]) for i in range(n))
-                return [Win(int(g['WINDOW']), t, int(g['X']), int(g['Y']), int(g['WIDTH']), int(g['HEIGHT']))
-                        for t, g in zip(out[:n], geo)]
-        return []
 
     def at(self, w, x, y):
         return ['mousemove', max(0, w.x + int(x)), max(0, w.y + int(y))]
@@ -317,7 +233,7 @@ class Monkey:
     def steps(self, w, kind, rect, to=None):
         """xdotool command chains for one action (a chain may end with a text to type)."""
         r, p = self.rng, self.inside(w, rect) if len(rect) == 4 else None
-        if kind in ('recent', 'file', 'comms'):
+        if kind in ('recent', 'file', 'comms'):  # a menu entry, and for recent files one of them
             steps = [self.at(w, 70 if kind == 'comms' else 20, 10) + ['click', 1, 'sleep', 0.3] + self.at(w, *rect)
                      + ['click', 1]]
             return steps + [['sleep', 0.4] + self.at(w, 300, 34 + 25 * r.randrange(5)) + ['click', 1]] * (
@@ -346,10 +262,7 @@ class Monkey:
                      'combo': ['click', 1] + ['sleep', 0.3, 'key', r.choice(['Up', 'Down', 'End']), 'Return'] * (
                          r.random() < 0.5)}[kind]]
 
-    def step(self):
-        wins = self.windows()
-        if not wins:
-            return
+    def step(self, wins):
         popups, modal = [w for w in wins if w.title == 'pollwright'], [w for w in wins if w.title not in NON_MODAL]
         r = self.rng.random()
         w = popups[-1] if popups and r < 0.8 else modal[-1] if modal and r < 0.85 else self.rng.choice(
@@ -359,8 +272,7 @@ class Monkey:
         if r < 0.05:
             return self.other_program()
         if r < (0.08 if w.title == MAIN else 0.09):
-            others = [v.title for v in wins if v.title != MAIN] if w.title == MAIN else []
-            self.note(f'close "{w.title}" (WM_DELETE_WINDOW)' + (f', also open: {others}' if others else ''), True)
+            self.note(f'close "{w.title}" (WM_DELETE_WINDOW); open: {[v.title for v in wins]}', True)
             return self.close_main(wins) if w.title == MAIN else self.disp.send(w.id, self.disp.delete)
         if r < 0.19 or (w.title == 'pollwright' and r < 0.3):
             what, steps = 'key', [['key', self.rng.choice(KEYS)]]
@@ -369,18 +281,14 @@ class Monkey:
         elif w.title in ACTIONS:
             _, target, kind, *rects = self.rng.choices(ACTIONS[w.title], [a[0] for a in ACTIONS[w.title]])[0]
             what, steps = f'{kind} {target}', self.steps(w, kind, *rects)
-        else:  # message boxes and input dialogs
-            kind = self.rng.choice(['text', 'text', 'key', 'button row'])
-            what, steps = kind, (self.steps(w, 'text', whole) if kind == 'text' else [['key', self.rng.choice(
-                ['Return', 'Return', 'Escape', 'Tab'])]] if kind == 'key' else self.steps(
-                w, 'click', (w.w * 0.3, w.h - 34, w.w * 0.7 - 10, 28)))
+        else:  # message boxes and input dialogs: type, press a key, or a button of the row at the bottom
+            what = self.rng.choice(['text', 'text', 'key', 'button row'])
+            steps = self.steps(w, 'text', whole) if what == 'text' else [['key', self.rng.choice(
+                ['Return', 'Return', 'Escape', 'Tab'])]] if what == 'key' else self.steps(
+                w, 'click', (w.w * 0.3, w.h - 34, w.w * 0.7 - 10, 28))
         self.note(f'{w.title}: {what}  [' + ' | '.join(' '.join(map(str, s)) for s in steps) + ']', True)
-        self.xdo(*steps)
-
-    def xdo(self, *chains):
-        for s in chains:
-            subprocess.run(['xdotool'] + [str(a) for a in s], env=self.xenv, timeout=30,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for s in steps:
+            subprocess.run(['xdotool'] + [str(a) for a in s], timeout=30, capture_output=True)
 
     def other_program(self):
         """A download appears or goes in a folder the browsers may be watching, as on any desktop."""
@@ -396,15 +304,6 @@ class Monkey:
         except OSError:  # the monkey may have renamed or filled that folder
             pass
 
-    def finish(self):
-        """The run ends as a user ends it: closing the main window must end the program cleanly."""
-        self.finishing, wins = True, self.windows()
-        if self.proc.poll() is None and any(w.title == MAIN for w in wins):
-            self.note('close the main window at the end', True)
-            self.close_main(wins)
-        self.check_process(True)
-        self.check_outside()
-
     def main(self):
         periods = max(1, -(-self.a.seconds // 10))
         self.chaos_periods = set(self.srng.sample(range(periods), round(self.a.chaos_share * periods)))
@@ -413,14 +312,22 @@ class Monkey:
         self.start_program()
         while time.monotonic() - self.t0 < self.a.seconds:
             self.tend_slave()
-            self.step()
+            wins = self.disp.windows()
+            if wins:
+                self.step(wins)
             time.sleep(self.rng.uniform(0.03, 0.15))
             if self.proc.poll() is None:
-                self.check_alive(self.windows())
+                self.check_alive(self.disp.windows())
             self.check_process(self.comms_seen)
             if self.n % 25 == 0:
                 self.check_outside()
-        self.finish()
+        # The run ends as a user ends it: closing the main window must end the program cleanly.
+        self.finishing, wins = True, self.disp.windows()
+        if self.proc.poll() is None and any(w.title == MAIN for w in wins):
+            self.note('close the main window at the end', True)
+            self.close_main(wins)
+        self.check_process(True)
+        self.check_outside()
 
     def report(self, why):
         out = [f'\nmonkey: FAILED: {why}', f'seed {self.a.seed}, {time.monotonic() - self.t0:.1f} s into the run, '
@@ -433,40 +340,30 @@ class Monkey:
         out += [f'replay: bash tests/monkey/monkey.sh {self.a.build} {self.a.seconds} {self.a.seed} --chaos-share '
                 f'{self.a.chaos_share}', f'work folder kept: {self.work}']
         print('\n'.join(out), flush=True)
-        self.log.write('\n'.join(out) + '\n')
-
-    def cleanup(self):
-        for p, sig in ((self.proc, signal.SIGKILL), (self.slave, signal.SIGTERM), (self.xvfb, signal.SIGTERM)):
-            if p and p.poll() is None:
-                p.send_signal(sig)
-                try:
-                    p.wait(10)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+        print('\n'.join(out), file=self.log)
 
 
 def main():
     ap = argparse.ArgumentParser(description='GUI monkey for Pollwright (run as root through monkey.sh)')
-    for name, kind in (('build', str), ('seconds', int), ('seed', int), ('--chaos-share', float)):
+    for name, kind in (('build', os.path.abspath), ('seconds', int), ('seed', int), ('--chaos-share', float)):
         ap.add_argument(name, type=kind, **({'default': 0.3} if name[0] == '-' else {}))
-    a = ap.parse_args()
-    a.build = os.path.abspath(a.build)
-    m = Monkey(a)
+    m = Monkey(ap.parse_args())
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     try:
         m.main()
-        print(f'monkey: passed: {a.seconds} s, {m.n} actions, {m.starts} program starts, '
-              f'{m.faults} slave fault periods (seed {a.seed})')
+        print(f'monkey: passed: {m.a.seconds} s, {m.n} actions, {m.starts} program starts, '
+              f'{m.faults} slave fault periods (seed {m.a.seed})')
         return 0
     except Fail as e:
-        m.failed = True
         m.report(e)
+        m.work = None  # kept for a look
         return 1
-    except KeyboardInterrupt:
-        return 130
     finally:
-        m.cleanup()
-        if not m.failed and m.work:
+        for p, sig in ((m.proc, signal.SIGKILL), (m.slave, signal.SIGTERM), (m.xvfb, signal.SIGTERM)):
+            if p and p.poll() is None:
+                p.send_signal(sig)
+                p.wait(10)
+        if m.work:
             shutil.rmtree(m.work, ignore_errors=True)
 
 

@@ -4,21 +4,12 @@
 # share of the run; the program runs as user nobody in a mount namespace where
 # everything but the scratch folder is read-only. Fails on a crash, a sanitizer
 # report, a hang, a main-window close that leaves the program running, or a
-# change outside the scratch home; prints the seed and a replay command.
+# write into the program's working folder; prints the seed and a replay command.
 #   bash tests/monkey/monkey.sh BUILD_DIR SECONDS SEED [--chaos-share FRACTION]
-# Needs root and a sanitizer build (-DPOLLWRIGHT_SANITIZE=ON); builds nothing.
+# Needs root (unshare, mount, setpriv) and a sanitizer build
+# (-DPOLLWRIGHT_SANITIZE=ON); builds nothing, installs what it lacks.
 set -euo pipefail
-
-if [[ $# -lt 3 ]]; then
-    echo "usage: bash $0 BUILD_DIR SECONDS SEED [--chaos-share FRACTION]" >&2
-    exit 2
-fi
-if [[ $(id -u) -ne 0 ]]; then
-    echo "error: the monkey must run as root: it runs the program as user nobody in a mount namespace" \
-        "where all but its scratch folder is read-only (unshare, mount, setpriv)" >&2
-    exit 2
-fi
-for tool in Xvfb xdotool unshare setpriv mount /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "error: $tool not found (apt-get install xvfb xdotool)" >&2; exit 2; }
-done
+[[ $(id -u) -eq 0 ]] || { echo "error: the monkey must run as root: it sandboxes the program" >&2; exit 2; }
+source "$(dirname "$0")/../../scripts/common.sh"
+install_missing xvfb xdotool python3-xlib
 exec /usr/bin/python3 "$(dirname "$0")/monkey.py" "$@"
