@@ -19,7 +19,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev libxcb1-dev pkg-config fonts-dejavu-extra)
 FUZZ_PACKAGES=("${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev llvm)
 TEST_PACKAGES=("${FUZZ_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
-    xvfb x11-utils xdotool dpkg-dev lintian appstream)
+    xvfb x11-utils xdotool python3-xlib dpkg-dev lintian appstream)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2
