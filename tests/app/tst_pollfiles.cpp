@@ -226,6 +226,12 @@ void TestPollFiles::browserMenus()
              QStringList({"Rename XML file: XML File Name: [polls]",
                           "Delete File: Are you sure you want to delete the \"other.xml\" file? {Yes,No}",
                           "Create New Folder: Folder Name:", "Create New Folder: Folder Name:"}));
+    // A subfolder clicked and then its parent: the parent's list holds its .xml files only.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowAt(tree, base + "a"));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowAt(tree, base));
+    const QModelIndex shown = list->rootIndex();
+    WAIT_FOR(list->model()->rowCount(shown) == 1 && shown.model()->index(0, 0, shown).data() == "renamed.xml",
+             3000);
     // A folder clicked gives its path; Save goes there.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rowAt(tree, base + "a/b"));
     QCOMPARE(browser->findChild<QLineEdit *>("directory")->text(), base + "a/b/");
