@@ -65,9 +65,10 @@ private:
                 answer.startsWith('=') ? input->accept() : input->reject();
             } else if (auto *box = qobject_cast<QMessageBox *>(guard)) {
                 QAbstractButton *chosen = box->escapeButton();
-                for (QAbstractButton *button : box->buttons())
-                    chosen =
-                        button->text().remove('&').compare(answer, Qt::CaseInsensitive) ? chosen : button;
+                for (QAbstractButton *button : box->buttons()) {
+                    if (button->text().remove('&').compare(answer, Qt::CaseInsensitive) == 0)
+                        chosen = button;
+                }
                 chosen ? chosen->click() : box->reject();
             }
             ++answered;
