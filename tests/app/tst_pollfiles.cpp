@@ -1,6 +1,5 @@
 // Poll files through the real window: "Save Polls", "Load Polls" and "Recent
-// Poll Files" with the program's own browser and its menus, loads that fail,
-// and closing the window while other windows are open.
+// Poll Files" with the program's own browser and its menus, and loads that fail.
 #include "support/dialogscript.h"
 #include "support/files.h"
 #include "support/rows.h"
@@ -54,8 +53,6 @@ private slots:
     void failedLoads();
     void browserMenus();
     void browserStart();
-    void closing_data() { addRows("windows/closing.tsv"); }
-    void closing();
 
 private:
     void start(const QString &home = QString())
@@ -269,65 +266,5 @@ void TestPollFiles::browserStart()
     QDir::setCurrent(cwd);
 }
 
-// Closing the main window ends the program while a sequence runs and other
-// windows are open, within a second and sending nothing after the close. The
-// child process runs the steps of the row, then closes.
-void TestPollFiles::closing()
-{
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    const int before = rig.slave.requests().size();
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--run-and-close", QString::number(rig.slave.port()), cell("steps")});
-    QVERIFY(child.waitForReadyRead(30000));
-    const QList<QByteArray> line = child.readLine().trimmed().split(' ');
-    QVERIFY2(line.size() == 3 && line.at(0) == "closing", line.join(' ').constData());
-    QVERIFY(child.waitForFinished(10000));
-    const qint64 took = QDateTime::currentMSecsSinceEpoch() - line.at(1).toLongLong();
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(took < 1000, qPrintable(QString("ended %1 ms after the close").arg(took)));
-    // The last request sent may still have sat in the socket's buffer.
-    const int sent = line.at(2).toInt();
-    pumpUntil([] { return false; }, 200);
-    const int seen = rig.slave.requests().size() - before;
-    QVERIFY2(sent >= 5 && (seen == sent || seen == sent - 1),
-             qPrintable(QString("%1 sent, %2 seen").arg(sent).arg(seen)));
-}
-
-// The child of closing(): runs a sequence at full speed, takes the steps and
-// runs the event loop as the program does, saying when it closed.
-static int runAndClose(quint16 port, const QStringList &steps)
-{
-    Sequence = {1, 2};
-    WindowDriver driver(QFile::decodeName(qgetenv("HOME")));
-    if (!driver.connectTcp(port, true))
-        return 2;
-    for (const char *step : {"timebetweenpolls=0", "sequencetoggle", "gobutton"})
-        driver.act(step);
-    if (!pumpUntil([&] { return driver.count("numofvalid") >= 5; }, 10000))
-        return 3;
-    for (const QString &step : steps.mid(0, steps.size() - 1))
-        driver.act(step);
-    QTimer::singleShot(100, driver.window(), [&driver, steps] {
-        printf("closing %lld %d\n", QDateTime::currentMSecsSinceEpoch(), driver.count("numofpolls"));
-        fflush(stdout);
-        QCloseEvent close;
-        steps.last() == "close" ? void(QApplication::sendEvent(driver.window(), &close))
-                                : act(openWindow("serialinfo"), "closeprogram");
-    });
-    return QApplication::exec();
-}
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    if (argc == 4 && QByteArray(argv[1]) == "--run-and-close")
-        return runAndClose(quint16(QByteArray(argv[2]).toUInt()), QString::fromLocal8Bit(argv[3]).split(' '));
-    TestPollFiles test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestPollFiles)
 #include "tst_pollfiles.moc"
