@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""GUI monkey: random user input on the real windows under a private Xvfb, the program sandboxed as user
-nobody, against the test slave that now and then misbehaves or goes away. Run it through monkey.sh."""
+# GUI monkey: random user input on the real windows under a private Xvfb, the program sandboxed as user
+# nobody, against the test slave that now and then misbehaves or goes away. Run it through monkey.sh.
 import argparse, collections, json, os, random, shutil, signal, subprocess, sys, tempfile, time
 from xml.sax.saxutils import escape
 from Xlib import X, display, error, protocol
@@ -20,9 +20,8 @@ while read -r _ _ _ _ mp opts _; do
 done </proc/self/mountinfo
 cd "$work/.cwd" || exit 97
 exec setpriv --reuid=65534 --regid=65534 --clear-groups env -i "$@"'''
-with open(os.path.join(HERE, 'actions.json'), encoding='utf-8') as f:
-    TABLE = json.load(f)  # texts, keys, the scratch home, and the actions per window title
-TEXTS, FILES, KEYS, ACTIONS = (TABLE[k] for k in ('texts', 'files', 'keys', 'actions'))
+# Texts, keys, gestures, the scratch home, the program's environment and the actions per window title.
+TABLE = json.load(open(os.path.join(HERE, 'actions.json'), encoding='utf-8'))
 Win = collections.namedtuple('Win', 'id title x y w h')
 
 
@@ -30,8 +29,18 @@ class Fail(Exception):
     pass
 
 
+def wait_for(condition, seconds, pause=0.05):
+    # Whether condition() comes true within the time.
+    end = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > end:
+            return False
+        time.sleep(pause)
+    return True
+
+
+# The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer.
 class Display:
-    """The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer."""
     def __init__(self, name):
         self.d = display.Display(name)
         self.root, self.stamp = self.d.screen().root, 1000
@@ -39,8 +48,8 @@ class Display:
             'WM_PROTOCOLS', 'WM_DELETE_WINDOW', '_NET_WM_PING', '_NET_WM_NAME'))
         self.root.change_attributes(event_mask=X.StructureNotifyMask)  # Qt answers a ping there
 
+    # The program's visible windows, bottom to top.
     def windows(self):
-        """The program's visible windows, bottom to top."""
         wins = []
         for w in self.root.query_tree().children:
             try:
@@ -60,14 +69,11 @@ class Display:
     def ping(self, win, timeout):
         self.stamp += 1
         self.send(win, self.ping_atom, self.stamp)
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            while self.d.pending_events():
-                e = self.d.next_event()
-                if e.type == X.ClientMessage and list(e.data[1][:2]) == [self.ping_atom, self.stamp]:
-                    return True
-            time.sleep(0.02)
-        return False
+        return wait_for(lambda: self.answered([self.ping_atom, self.stamp]), timeout, 0.02)
+
+    def answered(self, ping):
+        events = [self.d.next_event() for _ in range(self.d.pending_events())]
+        return any(e.type == X.ClientMessage and list(e.data[1][:2]) == ping for e in events)
 
 
 class Monkey:
@@ -108,8 +114,8 @@ class Monkey:
             os.chmod(d, mode)
         self.cwd_time = os.stat(self.cwd).st_mtime_ns
 
+    # Poll files good and bad, the settings, and recent files of which one is gone.
     def make_home(self):
-        """Poll files good and bad, the settings, and recent files of which one is gone."""
         home, t = self.home, TABLE['home']
 
         def put(name, data):
@@ -133,16 +139,13 @@ class Monkey:
         out = os.path.join(self.out, f'slave-{self.slaves}.log')
         self.slave = subprocess.Popen([self.slave_bin, '--tcp', str(self.port)] + ['--chaos', '30'] * self.chaos,
                                       stdout=open(out, 'w'), stderr=subprocess.STDOUT)
-        for _ in range(100):
-            words = open(out).read().split()
-            if words[:2] == ['ready', 'tcp']:
-                self.port = int(words[2])
-                return self.note(f'slave up on port {self.port}, chaos {"30 %" if self.chaos else "off"}')
-            time.sleep(0.1)
-        raise Fail(f'the test slave did not start on port {self.port} (see {out})')
+        if not wait_for(lambda: open(out).read().split()[:2] == ['ready', 'tcp'], 10, 0.1):
+            raise Fail(f'the test slave did not start on port {self.port} (see {out})')
+        self.port = int(open(out).read().split()[2])
+        self.note(f'slave up on port {self.port}, chaos {"30 %" if self.chaos else "off"}')
 
+    # Ten-second periods, a share of them with faults on; now and then the slave goes away.
     def tend_slave(self):
-        """Ten-second periods, a share of them with faults on; now and then the slave goes away."""
         period = int((time.monotonic() - self.t0) // 10)
         if period != self.period:
             self.period, chaos = period, period in self.chaos_periods
@@ -171,15 +174,12 @@ class Monkey:
                                      stdout=open(self.errlog, 'w'), stderr=subprocess.STDOUT)
         self.note(f'program start {self.starts}, pid {self.proc.pid}')
         self.comms_seen, self.main_seen = False, time.monotonic()
-        for _ in range(150):
-            self.check_process(False)
-            if any(w.title == MAIN for w in self.disp.windows()):
-                return
-            time.sleep(0.2)
-        raise Fail('the main window did not show within 30 s of the start')
+        # check_process answers None, or fails the run.
+        if not wait_for(lambda: self.check_process(False) or self.main_window(self.disp.windows()), 30, 0.2):
+            raise Fail('the main window did not show within 30 s of the start')
 
+    # Fails on a sanitizer report or an exit other than the user's; restarts the program after that.
     def check_process(self, may_end):
-        """Fails on a sanitizer report or an exit other than the user's; restarts the program after that."""
         if os.listdir(self.san):
             time.sleep(1)  # let the report be written out
             raise Fail('sanitizer report')
@@ -190,28 +190,28 @@ class Monkey:
             raise Fail('the sandbox failed (status 97)' if rc == 97 else 'the program ended unexpectedly (' + (
                 f'killed by signal {-rc})' if rc < 0 else f'exit status {rc})'))
 
+    # The sandbox keeps all but the work folder read-only; there the program may write only in its home.
     def check_outside(self):
-        """The sandbox keeps all but the work folder read-only; there the program may write only in its home."""
         if os.listdir(self.cwd) != ['bin.png'] or os.stat(self.cwd).st_mtime_ns != self.cwd_time:
             raise Fail(f'the program wrote into its working folder: {os.listdir(self.cwd)}')
 
+    @staticmethod
+    def main_window(wins):
+        return next((w for w in wins if w.title == MAIN), None)
+
     def check_alive(self, wins):
-        main = [w for w in wins if w.title == MAIN]
-        if main:
+        if self.main_window(wins):
             self.main_seen = time.monotonic()
-            if self.n % 3 == 0 and not self.disp.ping(main[0].id, 10):
+            if self.n % 3 == 0 and not self.disp.ping(self.main_window(wins).id, 10):
                 self.check_process(False)
                 raise Fail('hang: the main window did not answer _NET_WM_PING within 10 s')
         elif time.monotonic() - self.main_seen > 10:
             raise Fail('the main window is gone for 10 s but the program still runs')
 
+    # Closing the main window ends the program within 2 s, whatever else is open.
     def close_main(self, wins):
-        """Closing the main window ends the program within 2 s, whatever else is open."""
-        self.disp.send([w for w in wins if w.title == MAIN][0].id, self.disp.delete)
-        end = time.monotonic() + 2
-        while self.proc.poll() is None and time.monotonic() < end:
-            time.sleep(0.05)
-        if self.proc.poll() is None:
+        self.disp.send(self.main_window(wins).id, self.disp.delete)
+        if not wait_for(lambda: self.proc.poll() is not None, 2):
             others = [w.title for w in wins if w.title != MAIN] or 'none'
             raise Fail(f'the main window was closed (other windows open: {others}), but the program still runs 2 s later')
         self.check_process(True)
@@ -230,8 +230,8 @@ class Monkey:
         x, y, rw, rh = rect
         return self.at(w, x + self.rng.uniform(0.15, 0.85) * rw, y + self.rng.uniform(0.25, 0.75) * rh)
 
+    # xdotool command chains for one action (a chain may end with a text to type).
     def steps(self, w, kind, rect, to=None):
-        """xdotool command chains for one action (a chain may end with a text to type)."""
         r, p = self.rng, self.inside(w, rect) if len(rect) == 4 else None
         if kind in ('recent', 'file', 'comms'):  # a menu entry, and for recent files one of them
             steps = [self.at(w, 70 if kind == 'comms' else 20, 10) + ['click', 1, 'sleep', 0.3] + self.at(w, *rect)
@@ -241,13 +241,10 @@ class Monkey:
         if kind == 'spin' and r.random() < 0.6:  # the arrows
             return [self.at(w, rect[0] + rect[2] - 7, rect[1] + rect[3] * r.choice([0.3, 0.75]))
                     + ['click', '--repeat', r.randint(1, 5), '--delay', 60, 1]]
-        if kind == 'area':
-            kind = r.choice(['click', 'click', 'double-click', 'right-click', 'scroll'])
         if kind in ('spin', 'edit', 'ip', 'port', 'name', 'text'):
-            texts = {'name': FILES + TEXTS, 'ip': ['127.0.0.1'] * 6 + TEXTS, 'port': [str(self.port)] * 6 + TEXTS,
-                     'text': TEXTS + ['new folder', 'renamed', 'sub/deeper']}.get(kind, TEXTS)
-            typing = ['key', 'ctrl+a', 'type', '--delay', 8, '--', r.choice(texts)]
-            steps = [(p + ['click', 1, 'sleep', 0.1] if kind != 'text' else []) + typing]
+            text = r.choice(TABLE['texts'] + TABLE['typed'].get(kind, [])).replace('{port}', str(self.port))
+            steps = [(p + ['click', 1, 'sleep', 0.1] if kind != 'text' else []) + ['key', 'ctrl+a', 'type', '--delay',
+                                                                                   8, '--', text]]
             if kind == 'name':  # then press Load/Save
                 return steps + [['sleep', 0.1] + self.at(w, 672, 495) + ['click', 1]]
             return steps + [['key', r.choice(['Return', 'Tab'])]] * (r.random() < 0.5)
@@ -256,11 +253,7 @@ class Monkey:
         if kind == 'drag':
             return [p + ['mousedown', 1, 'sleep', 0.1, 'mousemove_relative', 0, 12, 'sleep', 0.1] + self.inside(w, to)
                     + ['sleep', 0.3, 'mouseup', 1]]
-        return [p + {'click': ['click', 1], 'double-click': ['click', '--repeat', 2, '--delay', 90, 1],
-                     'right-click': ['click', 3], 'menu': ['click', 1, 'sleep', 0.3, 'click', 3],
-                     'scroll': ['click', '--repeat', 3, r.choice([4, 5])],
-                     'combo': ['click', 1] + ['sleep', 0.3, 'key', r.choice(['Up', 'Down', 'End']), 'Return'] * (
-                         r.random() < 0.5)}[kind]]
+        return [p + r.choice(TABLE['gestures'][kind])]
 
     def step(self, wins):
         popups, modal = [w for w in wins if w.title == 'pollwright'], [w for w in wins if w.title not in NON_MODAL]
@@ -268,18 +261,18 @@ class Monkey:
         w = popups[-1] if popups and r < 0.8 else modal[-1] if modal and r < 0.85 else self.rng.choice(
             [v for v in wins if v.title in (MAIN, 'Report Logging')] or wins)
         self.comms_seen = any(v.title == 'Comms' for v in wins)
-        r, whole = self.rng.random(), (2, 2, w.w - 4, w.h - 4)
+        r, whole, actions = self.rng.random(), (2, 2, w.w - 4, w.h - 4), TABLE['actions'].get(w.title)
         if r < 0.05:
             return self.other_program()
         if r < (0.08 if w.title == MAIN else 0.09):
             self.note(f'close "{w.title}" (WM_DELETE_WINDOW); open: {[v.title for v in wins]}', True)
             return self.close_main(wins) if w.title == MAIN else self.disp.send(w.id, self.disp.delete)
         if r < 0.19 or (w.title == 'pollwright' and r < 0.3):
-            what, steps = 'key', [['key', self.rng.choice(KEYS)]]
+            what, steps = 'key', [['key', self.rng.choice(TABLE['keys'])]]
         elif r < 0.25 or w.title == 'pollwright':
             what, steps = 'click anywhere', self.steps(w, 'click', whole)
-        elif w.title in ACTIONS:
-            _, target, kind, *rects = self.rng.choices(ACTIONS[w.title], [a[0] for a in ACTIONS[w.title]])[0]
+        elif actions:
+            _, target, kind, *rects = self.rng.choices(actions, [a[0] for a in actions])[0]
             what, steps = f'{kind} {target}', self.steps(w, kind, *rects)
         else:  # message boxes and input dialogs: type, press a key, or a button of the row at the bottom
             what = self.rng.choice(['text', 'text', 'key', 'button row'])
@@ -290,8 +283,8 @@ class Monkey:
         for s in steps:
             subprocess.run(['xdotool'] + [str(a) for a in s], timeout=30, capture_output=True)
 
+    # A download appears or goes in a folder the browsers may be watching, as on any desktop.
     def other_program(self):
-        """A download appears or goes in a folder the browsers may be watching, as on any desktop."""
         p = os.path.join(self.home, self.rng.choice(['polls/site a', 'polls/site a', 'polls', 'logs']),
                          f'download-{self.rng.randrange(3)}.xml')
         self.note(f'another program {"removes" if os.path.exists(p) else "writes"} {p}', True)
@@ -323,7 +316,7 @@ class Monkey:
                 self.check_outside()
         # The run ends as a user ends it: closing the main window must end the program cleanly.
         self.finishing, wins = True, self.disp.windows()
-        if self.proc.poll() is None and any(w.title == MAIN for w in wins):
+        if self.proc.poll() is None and self.main_window(wins):
             self.note('close the main window at the end', True)
             self.close_main(wins)
         self.check_process(True)
