@@ -45,10 +45,9 @@ awk '$1 !~ /^d/ { print $1, $3 }' "$tmp/listing" | sort | diff -u <(data package
 awk '$1 ~ /^d/ && $1 != "drwxr-xr-x" || $2 != "root/root"' "$tmp/listing" | grep . \
     && fail "folders that are not 0755 or entries not owned by root/root"
 
-dpkg-deb -f "$deb" >"$tmp/control"
-depends=$(sed -n 's/^Depends: //p' "$tmp/control" | tr ',|' '\n\n' | sed -e 's/^ *//' -e 's/[ (].*//')
+depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed -e 's/^ *//' -e 's/[ (].*//')
 while read -r name rule value; do
-    actual=$(sed -n "s/^$name: //p" "$tmp/control" | head -n1)
+    actual=$(dpkg-deb -f "$deb" "$name" | head -n1)
     case $rule in
     =) [[ $actual == "$value" ]] || fail "$name: '$actual', expected '$value'" ;;
     '~') [[ $actual =~ $value ]] || fail "$name: '$actual' does not match $value" ;;

@@ -14,16 +14,14 @@ for tool in Xvfb xdotool xprop; do
 done
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$tmp"' EXIT
-mkdir "$tmp/home" "$tmp/run" && chmod 700 "$tmp/run"
+mkdir "$tmp/home" "$tmp/run" && chmod 700 "$tmp/run" && mkfifo "$tmp/display"
 failures=0 base=()
 
 # Xft.dpi, and the factor the windows must grow by (Qt rounds 144 up to 2).
 while read -r dpi factor; do
     # -noreset: the resource set below outlives xprop's connection.
-    rm -f "$tmp/display"
     Xvfb -displayfd 4 -screen 0 2560x2048x24 -nolisten tcp -noreset 4>"$tmp/display" 2>/dev/null &
-    for _ in $(seq 200); do [[ -s $tmp/display ]] && break; sleep 0.05; done
-    export DISPLAY=:$(head -n1 "$tmp/display")
+    read -r number <"$tmp/display" && export DISPLAY=:$number
     xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t%s\n' "$dpi")"
     (cd "$tmp" && HOME=$tmp/home XDG_RUNTIME_DIR=$tmp/run QT_QPA_PLATFORM=xcb exec "$program") >"$tmp/app.log" 2>&1 &
     sizes=()
