@@ -21,8 +21,10 @@ public:
     // errorString(), when they do not appear.
     bool start()
     {
-        if (!(error = missingSocat()).isEmpty())
+        if (QStandardPaths::findExecutable("socat").isEmpty()) {
+            error = "socat is not installed (apt-get install socat)";
             return false;
+        }
         socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         socat.start("socat", {"pty,raw,echo=0,link=" + masterSide(), "pty,raw,echo=0,link=" + slaveSide()});
         // The links appear a moment after socat starts.
@@ -38,14 +40,6 @@ public:
     QString masterSide() const { return dir.filePath(QFileInfo(dir.path()).fileName() + "-master"); }
     QString slaveSide() const { return dir.filePath(QFileInfo(dir.path()).fileName() + "-slave"); }
     QString errorString() const { return error; }
-
-    // Empty when socat is installed, else why the pair cannot be made.
-    static QString missingSocat()
-    {
-        return QStandardPaths::findExecutable("socat").isEmpty()
-                   ? "socat is not installed (apt-get install socat)"
-                   : QString();
-    }
 
 private:
     QTemporaryDir dir;

@@ -62,7 +62,7 @@ QVector<LoggedRequest> SlaveProcess::requests() const
 QByteArray SlaveProcess::holdings() const
 {
     // Lines "coils 0110...", "discrete ...", "holding 0000 0001 ...", "input ...".
-    return readBytes(dir.filePath("dump")).split('\n').value(2).mid(8);
+    return QByteArray::fromHex(readBytes(dir.filePath("dump")).split('\n').value(2).mid(8));
 }
 
 QString SlaveProcess::missingPymodbus()

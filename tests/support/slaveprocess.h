@@ -31,7 +31,7 @@ public:
     quint16 port() const { return tcpPort; }
     // Read fresh from the files on each call; the pymodbus slave keeps no request log.
     QVector<LoggedRequest> requests() const;
-    // The dump's holding registers from address 0, as "0000 0001 ...".
+    // The dump's holding registers from address 0, two bytes each, high byte first.
     QByteArray holdings() const;
 
     // Empty when the pymodbus slave can run here, else why not.

@@ -48,11 +48,8 @@ private slots:
     void answers()
     {
         const QString kind = cell("kind");
-        const QString missing = kind == "rtu"        ? PtyPair::missingSocat()
-                                : kind == "pymodbus" ? SlaveProcess::missingPymodbus()
-                                                     : QString();
-        if (!missing.isEmpty())
-            QSKIP(qPrintable(missing));
+        if (kind == "pymodbus" && !SlaveProcess::missingPymodbus().isEmpty())
+            QSKIP(qPrintable(SlaveProcess::missingPymodbus()));
         PtyPair pty; // outlives the slave that has its other end open
         SlaveProcess slave;
         const QStringList args = cell("args").split(' ', Qt::SkipEmptyParts);
@@ -63,17 +60,7 @@ private slots:
 
         const Poll poll = pollOfColumns();
         const Request request = kind == "rtu" ? rtuRequest(poll) : tcpRequest(poll);
-        // The reply as the slave frames it: slave id, the PDU, then CRC or the MBAP header before.
-        QByteArray reply = QByteArray::fromHex(cell("=reply").section('+', 0, 0).toLatin1());
-        if (!reply.isEmpty()) {
-            reply.prepend(char(poll.slave.toInt()));
-            HexByteList crc;
-            if (kind == "rtu")
-                appendCrc(reply, crc);
-            else
-                reply.prepend(QByteArray::fromHex("00010000") + char(reply.size() >> 8) + char(reply.size()));
-            reply += QByteArray::fromHex(cell("=reply").section('+', 1).toLatin1());
-        }
+        const QByteArray reply = QByteArray::fromHex(cell("=reply").toLatin1());
         const QByteArray answer =
             exchange(kind == "rtu" ? pty.masterSide() : QString(), slave.port(), request.bytes,
                      qMax(reply.size(), 5), reply.isEmpty() ? 500 : 2000);
@@ -82,10 +69,9 @@ private slots:
         // Logged as it arrived (the pymodbus slave keeps no log), and in the dump after a write.
         if (kind != "pymodbus" && !reply.isEmpty())
             QTRY_COMPARE_WITH_TIMEOUT(slave.requests().value(0).bytes.toHex(), request.bytes.toHex(), 1000);
-        const int from = cell("dump").section('=', 0, 0).toInt(),
-                  count = cell("dump").section('=', 1).size() / 4;
-        QTRY_COMPARE_WITH_TIMEOUT(slave.holdings().mid(5 * from, 5 * count).replace(' ', "").toUpper(),
-                                  cell("dump").section('=', 1).toLatin1(), 1000);
+        const QByteArray dump = QByteArray::fromHex(cell("dump").section('=', 1).toLatin1());
+        const int from = 2 * cell("dump").section('=', 0, 0).toInt();
+        QTRY_COMPARE_WITH_TIMEOUT(slave.holdings().mid(from, dump.size()).toHex(), dump.toHex(), 1000);
         QVERIFY(slave.stop()); // ends by itself with status 0
     }
 
@@ -108,12 +94,9 @@ private slots:
         for (const PollItem &item : pollItems(poll, reply.mid(9), {}))
             values << item.value;
         QCOMPARE(values.size(), poll.desc.size());
-        if (cell("=values") == "$now")
-            QVERIFY2(values.value(0).toLongLong() >= from && values.value(0).toLongLong() <= to,
-                     qPrintable(values.value(0)));
-        else
-            QVERIFY2(QRegularExpression(cell("=values")).match(values.join(',')).hasMatch(),
-                     qPrintable(values.join(',')));
+        const QString pattern = cell("=values").replace("$now", QString("(%1|%2)").arg(from).arg(to));
+        QVERIFY2(QRegularExpression(pattern).match(values.join(',')).hasMatch(),
+                 qPrintable(values.join(',')));
     }
 };
 
