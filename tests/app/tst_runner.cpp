@@ -1,9 +1,8 @@
 // pollwright-run end to end: its values against the slave's tables worked out
-// by hand, its frames against the window's for the same poll file, and the
-// exit status and messages of runs good and bad.
+// by hand, its frames against those the slave logged, and the exit status and
+// messages of runs good and bad.
 #include "windowdriver.h"
 
-#include "storage/settingsfile.h"
 #include "support/files.h"
 #include "support/rows.h"
 
@@ -39,14 +38,6 @@ Run runner(const QStringList &arguments, const std::function<void()> &meanwhile 
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QStringList loggedFrames(const SlaveProcess &slave)
-{
-    QStringList frames;
-    for (const LoggedRequest &request : slave.requests())
-        frames << request.bytes.toHex(' ').toUpper();
-    return frames;
-}
-
 } // namespace
 
 class TestRunner : public QObject
@@ -55,122 +46,98 @@ class TestRunner : public QObject
 
 private slots:
     void endToEnd_data() { addRows("runner/lines.tsv"); }
-    void endToEnd();
-    void exitStatus_data() { addRows("runner/cases.tsv"); }
-    void exitStatus();
-    void interrupt();
-};
+    void endToEnd()
+    {
+        // expected.tsv: the slave's arguments, then per poll its items as address=value.
+        const QString table = readBytes(dataPath("runner/expected.tsv"));
+        QStringList expected = table.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^[^#]"));
+        const QStringList slaveArguments = expected.takeFirst().split('\t').mid(1);
+        Rig rig;
+        QVERIFY2(rig.start(cell("serial") == "1", slaveArguments), qPrintable(rig.error));
+        const QStringList line = rig.serial
+                                     ? QStringList{"--rtu", rig.pty.masterSide(), "--baud", "19200"}
+                                     : QStringList{"--tcp", "127.0.0.1:" + QString::number(rig.slave.port())};
 
-void TestRunner::endToEnd()
-{
-    const bool serial = cell("serial") == "1";
-    if (serial && !PtyPair::missingSocat().isEmpty())
-        QSKIP(qPrintable(PtyPair::missingSocat()));
-    // expected.tsv: the slave's arguments, then per poll its items as address=value.
-    QStringList expected =
-        QString(readBytes(dataPath("runner/expected.tsv"))).split('\n', Qt::SkipEmptyParts);
-    expected = expected.filter(QRegularExpression("^[^#]"));
-    const QStringList slaveArguments = expected.takeFirst().split('\t').mid(1);
-    Rig rig;
-    QVERIFY2(rig.start(serial, slaveArguments), qPrintable(rig.error));
-    const QStringList line = serial ? QStringList{"--rtu", rig.pty.masterSide(), "--baud", "19200"}
-                                    : QStringList{"--tcp", "127.0.0.1:" + QString::number(rig.slave.port())};
+        const Run run = runner(QStringList{Polls, "--json"} + line);
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.summary(), "polls 24, valid 24, errors 0");
+        QStringList sent, results;
+        QString dryRun;
+        for (const QByteArray &line : run.out.trimmed().split('\n')) {
+            const QJsonObject result = QJsonDocument::fromJson(line).object();
+            const QString poll = QString::number(result.value("poll").toInt());
+            sent << result.value("sent").toString();
+            dryRun += "Poll " + poll + ": " + sent.last() + '\n';
+            QStringList items;
+            for (const QJsonValue item : result.value("items").toArray())
+                items << QString::number(item["address"].toVariant().toLongLong()) + '='
+                             + item["value"].toString();
+            results << poll + '\t' + items.join('|');
+        }
+        QCOMPARE(results, expected);
+        QStringList frames;
+        for (const LoggedRequest &request : rig.slave.requests())
+            frames << request.bytes.toHex(' ').toUpper();
+        QCOMPARE(sent, frames);
 
-    const Run run = runner(QStringList{Polls, "--json"} + line);
-    QCOMPARE(run.exit, 0);
-    QCOMPARE(run.summary(), "polls 24, valid 24, errors 0");
-    QStringList sent, results;
-    for (const QByteArray &line : run.out.trimmed().split('\n')) {
-        const QJsonObject result = QJsonDocument::fromJson(line).object();
-        sent << result.value("sent").toString();
-        QStringList items;
-        for (const QJsonValue item : result.value("items").toArray())
-            items << QString::number(item["address"].toVariant().toLongLong()) + '='
-                         + item["value"].toString();
-        results << QString::number(result.value("poll").toInt()) + '\t' + items.join('|');
+        // The dry run frames what the slave received, and opens nothing.
+        QCOMPARE(runner(QStringList{Polls, "--dry-run"} + line).out, dryRun.toLatin1());
+        QCOMPARE(rig.slave.requests().size(), 24);
     }
-    QCOMPARE(results, expected);
-    const QStringList frames = loggedFrames(rig.slave);
-    QCOMPARE(sent, frames);
 
-    // The dry run frames what the slave received, and opens nothing.
-    const Run dry = runner(QStringList{Polls, "--dry-run"} + line);
-    for (int i = 0; i < frames.size(); ++i)
-        sent[i] = QString("Poll %1: %2\n").arg(i + 1).arg(frames.at(i));
-    QCOMPARE(dry.out, sent.join("").toLatin1());
-    QCOMPARE(loggedFrames(rig.slave).size(), 24);
+    void exitStatus_data() { addRows("runner/cases.tsv"); }
+    void exitStatus()
+    {
+        SlaveProcess slave, silent;
+        QVERIFY(slave.startTcp() && silent.startTcp({"--silent"}));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString closedPort = QString::number(closed.serverPort());
+        closed.close();
+        const auto fill = [&](QString text) {
+            return text.replace("{polls}", Polls)
+                .replace("{tcp}", "127.0.0.1:" + QString::number(slave.port()))
+                .replace("{silent}", "127.0.0.1:" + QString::number(silent.port()))
+                .replace("{closed}", "127.0.0.1:" + closedPort)
+                .replace("{dir}", dataPath("runner"));
+        };
+        const Run run = runner(fill(cell("arguments")).split(' '));
+        QCOMPARE(run.exit, cell("exit").toInt());
+        QVERIFY2(run.err.contains(fill(cell("error")).toUtf8()), run.err.constData());
+        // Only a run that reached a slave prints rows; a failed poll prints an ERROR row.
+        QCOMPARE(run.out.contains("ERROR"), run.exit == 1 && !cell("arguments").contains("--rtu"));
+    }
 
-    // The window, on the same file through its recent list, sends the same
-    // bytes (to a fresh slave: only one may serve the serial line).
-    QVERIFY(rig.slave.stop());
-    QVERIFY(serial ? rig.slave.startRtu(rig.pty.slaveSide(), slaveArguments)
-                   : rig.slave.startTcp(slaveArguments));
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    recentFiles = QStringList{Polls, "", "", "", ""};
-    saveSettings();
-    WindowDriver driver(home.path());
-    QVERIFY(rig.connect(driver));
-    driver.trigger("actionRecent1");
-    driver.widget<QDoubleSpinBox>("timebetweenpolls")->setValue(0);
-    driver.click("sequencetoggle");
-    driver.click("gobutton");
-    WAIT_FOR(driver.count("numofvalid") >= 24, 20000);
-    driver.click("stopbutton");
-    QCOMPARE(loggedFrames(rig.slave).mid(0, 24), frames);
-}
+    // Ctrl-C ends an endless run after the poll in flight, with the summary; a
+    // serial device that goes away fails the poll in flight at its time-out and
+    // each later one as it does not open again, and Ctrl-C still ends the run.
+    void interrupt()
+    {
+        SlaveProcess slave;
+        QVERIFY(slave.startTcp());
+        Run run = runner({Polls, "--tcp", "127.0.0.1:" + QString::number(slave.port()), "--passes", "0",
+                          "--csv", "--polls", "1,4"},
+                         [] { QTest::qWait(500); });
+        QCOMPARE(run.exit, 0);
+        const QRegularExpressionMatch counts =
+            QRegularExpression("^polls (\\d+), valid \\1, errors 0$").match(run.summary());
+        QVERIFY2(counts.hasMatch(), run.err.constData());
+        const int polls = counts.captured(1).toInt();
+        QCOMPARE(slave.requests().size(), polls);
+        // A header, then 4 rows for poll 1 and 10 for poll 4, whole.
+        QCOMPARE(run.out.count('\n'), 1 + 4 * ((polls + 1) / 2) + 10 * (polls / 2));
 
-void TestRunner::exitStatus()
-{
-    SlaveProcess slave, silent;
-    QVERIFY(slave.startTcp() && silent.startTcp({"--silent"}));
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const QString closedPort = QString::number(closed.serverPort());
-    closed.close();
-    const auto fill = [&](QString text) {
-        return text.replace("{polls}", Polls)
-            .replace("{tcp}", "127.0.0.1:" + QString::number(slave.port()))
-            .replace("{silent}", "127.0.0.1:" + QString::number(silent.port()))
-            .replace("{closed}", "127.0.0.1:" + closedPort)
-            .replace("{dir}", dataPath("runner"));
-    };
-    const Run run = runner(fill(cell("arguments")).split(' '));
-    QCOMPARE(run.exit, cell("exit").toInt());
-    QVERIFY2(run.err.contains(fill(cell("error")).toUtf8()), run.err.constData());
-    // Only a run that reached a slave prints rows; a failed poll prints an ERROR row.
-    QCOMPARE(run.out.contains("ERROR"), run.exit == 1 && !cell("arguments").contains("--rtu"));
-}
-
-// Ctrl-C ends an endless run after the poll in flight, with the summary; a
-// serial device that goes away fails the poll in flight at its time-out and
-// each later one as it does not open again, and Ctrl-C still ends the run.
-void TestRunner::interrupt()
-{
-    SlaveProcess slave;
-    QVERIFY(slave.startTcp());
-    Run run = runner({Polls, "--tcp", "127.0.0.1:" + QString::number(slave.port()), "--passes", "0", "--csv",
-                      "--polls", "1,4"},
-                     [] { QTest::qWait(500); });
-    QCOMPARE(run.exit, 0);
-    const QRegularExpressionMatch counts =
-        QRegularExpression("^polls (\\d+), valid \\1, errors 0$").match(run.summary());
-    QVERIFY2(counts.hasMatch(), run.err.constData());
-    const int polls = counts.captured(1).toInt();
-    QCOMPARE(loggedFrames(slave).size(), polls);
-    // A header, then 4 rows for poll 1 and 10 for poll 4, whole.
-    QCOMPARE(run.out.count('\n'), 1 + 4 * ((polls + 1) / 2) + 10 * (polls / 2));
-
-    auto rig = std::make_unique<Rig>();
-    QVERIFY2(rig->start(true), qPrintable(rig->error));
-    run = runner({Polls, "--rtu", rig->pty.masterSide(), "--passes", "0", "--timeout", "300"}, [&] {
-        rig.reset();
-        QTest::qWait(2500);
-    });
-    QCOMPARE(run.exit, 1);
-    QVERIFY2(run.err.contains("Error: Couldn't connect to serial port."), run.err.right(400).constData());
-    QVERIFY(run.summary().contains(QRegularExpression("^polls \\d+, valid \\d+, errors [1-9]")));
-}
+        auto rig = std::make_unique<Rig>();
+        QVERIFY2(rig->start(true), qPrintable(rig->error));
+        run = runner({Polls, "--rtu", rig->pty.masterSide(), "--passes", "0", "--timeout", "300"}, [&] {
+            rig.reset();
+            QTest::qWait(2500);
+        });
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.err.contains("Error: Couldn't connect to serial port."), run.err.right(400).constData());
+        QVERIFY(run.summary().contains(QRegularExpression("^polls \\d+, valid \\d+, errors [1-9]")));
+    }
+};
 
 QTEST_MAIN(TestRunner)
 #include "tst_runner.moc"

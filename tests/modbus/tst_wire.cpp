@@ -46,9 +46,7 @@ private slots:
     void sequencer_data() { addRows("rows/sequencer.tsv"); }
     void sequencer()
     {
-        QList<int> sequence;
-        for (const QString &number : cell("sequence").split(' ', Qt::SkipEmptyParts))
-            sequence << number.toInt();
+        const QList<int> sequence = numbersOf(cell("sequence"));
         PollSequencer sequencer;
         sequencer.setPollTime(cell("pollTime").toDouble());
         sequencer.sequencePos = cell("start").toInt();

@@ -31,16 +31,17 @@ void place(const QString &source, const QString &path)
     writeBytes(path, bytes);
 }
 
-// "number=record;number=record" over a store; a ';' in a text ("&amp;") starts no record.
+// "number=record;number=record" over a store; a ';' in a text ("&amp;") starts
+// no record. Split by hand: a regular expression finds nothing in a text with a
+// lone surrogate.
 Store withRecords(Store store, const QString &records)
 {
     QStringList pins;
-    for (const QString &part : records.split(';', Qt::SkipEmptyParts)) {
+    for (const QString &part : records.split(';', Qt::SkipEmptyParts))
         if (part.section('=', 0, 0).toInt() > 0 || pins.isEmpty())
             pins << part;
         else
             pins.last() += ';' + part;
-    }
     for (const QString &pin : qAsConst(pins))
         store[size_t(pin.section('=', 0, 0).toInt() - 1)] = pollOf(pin.section('=', 1));
     return store;
@@ -52,14 +53,6 @@ QStringList lines(const Store &store)
     for (const Poll &poll : store)
         list << QString::number(list.size() + 1) + '=' + recordOf(poll);
     return list;
-}
-
-QList<int> numbersOf(const QString &text)
-{
-    QList<int> numbers;
-    for (const QString &number : listOf(text))
-        numbers << number.toInt();
-    return numbers;
 }
 
 // What the program held before a load, unlike anything a file holds.

@@ -34,26 +34,17 @@ inline void addRows(const QString &name)
 {
     QFile file(dataPath(name));
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    lines = lines.filter(QRegularExpression("^[^#]"));
     static QByteArrayList names; // QTest keeps pointers to the column names
-    rowColumns.clear();
-    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+    rowColumns = lines.takeFirst().split('\t');
+    for (const QString &column : qAsConst(rowColumns))
+        QTest::addColumn<QString>((names << column.toUtf8()).last().constData());
+    for (const QString &line : qAsConst(lines)) {
         const QStringList cells = line.split('\t');
-        if (line.startsWith('#'))
-            continue;
-        if (rowColumns.isEmpty()) {
-            for (const QString &column : rowColumns = cells)
-                QTest::addColumn<QString>((names << column.toUtf8()).last().constData());
-            QTest::addColumn<QStringList>("=");
-            continue;
-        }
         QTestData &row = QTest::newRow(qPrintable(cells.first()));
-        QStringList expected;
-        for (int i = 0; i < rowColumns.size(); ++i) {
+        for (int i = 0; i < rowColumns.size(); ++i)
             row << unescaped(cells.value(i));
-            if (rowColumns.at(i).startsWith('='))
-                expected << unescaped(cells.value(i));
-        }
-        row << expected;
     }
 }
 
@@ -65,9 +56,14 @@ inline QString cell(const char *column)
     return *static_cast<QString *>(QTest::qData(column, QMetaType::QString));
 }
 
+// The current row's expected results, in the order of their columns.
 inline QStringList expected()
 {
-    return *static_cast<QStringList *>(QTest::qData("=", qMetaTypeId<QStringList>()));
+    QStringList results;
+    for (const QString &column : qAsConst(rowColumns))
+        if (column.startsWith('='))
+            results << cell(qPrintable(column));
+    return results;
 }
 
 // Results as texts, to compare with expected(): numbers in decimal, true and false.
@@ -90,6 +86,14 @@ inline QString textOf(const QStringList &list)
     return QString::number(list.size()) + ':' + list.join(',');
 }
 
+inline QList<int> numbersOf(const QString &text)
+{
+    QList<int> numbers;
+    for (const QString &number : listOf(text))
+        numbers << number.toInt();
+    return numbers;
+}
+
 // A poll as "polldesc|slave|function|startaddr|addrperitem|val1|val2|val3|write|desc"; "~" is a null text.
 inline Poll pollOf(const QString &record)
 {
@@ -103,8 +107,9 @@ inline Poll pollOf(const QString &record)
 // A poll from the current row's columns named as its fields.
 inline Poll pollOfColumns()
 {
-    return {cell("polldesc"), cell("slave"), cell("addrperitem"), cell("function"), cell("startaddr"),
-            cell("val1"),     cell("val2"),  cell("val3"),        listOf(cell("write")), listOf(cell("desc"))};
+    return {cell("polldesc"),      cell("slave"),       cell("addrperitem"), cell("function"),
+            cell("startaddr"),     cell("val1"),        cell("val2"),        cell("val3"),
+            listOf(cell("write")), listOf(cell("desc"))};
 }
 
 inline QString recordOf(const Poll &p)
