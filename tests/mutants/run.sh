@@ -31,27 +31,22 @@ backup=$tree/.mutant-backup
 [[ -e $backup ]] && { echo "refusing to start: $backup is left from an earlier run; it holds the original of" \
     "$(cat "$backup/path" 2>/dev/null): copy $backup/original back over it, then remove $backup" >&2 && exit 2; }
 
-# The rows as "id<TAB>file<TAB>tests".
+# The rows as "id<TAB>file<TAB>tests<TAB>find<TAB>replace"; only the last field may be empty.
 rows=$(awk -F'\t' -v OFS='\t' 'NR == 1 && $0 != "id\tfile\tfind\treplace\ttests\tuser_sees" { exit 1 }
-    NR > 1 && NF { print $1, $2, $5 }' "$list") || { echo "$list is not a mutant list" >&2; exit 2; }
+    NR > 1 && NF { print $1, $2, $5, $3, $4 }' "$list") || { echo "$list is not a mutant list" >&2; exit 2; }
 if ((${#ids[@]})); then
     rows=$(for id in "${ids[@]}"; do grep -P "^\Q$id\E\t" <<<"$rows" || echo "no row $id in $list" >&2; done)
     [[ $(grep -c . <<<"$rows") -eq ${#ids[@]} ]] || exit 2
 fi
 
-# Puts row $1's fault into the tree, or says why not: its text must be there exactly once.
+# Replaces text $1 by $2 in file $3, or says why not: the text must be there exactly once.
+# A perl that dies leaves the file as it was.
 apply() {
-    python3 - "$list" "$tree" "$1" <<'PY'
-import re, sys
-unescape = lambda s: re.sub(r'\\(.)', lambda m: {'n': '\n', 't': '\t'}.get(m[1], m[1]), s).encode()
-rows = (line.split('\t') for line in open(sys.argv[1], encoding='utf-8'))
-_, file, find, replace, *_ = next(row for row in rows if row[0] == sys.argv[3])
-path, find = f'{sys.argv[2]}/{file}', unescape(find)
-text = open(path, 'rb').read()
-if text.count(find) != 1:
-    sys.exit(f'text found {text.count(find)} times')
-open(path, 'wb').write(text.replace(find, unescape(replace)))
-PY
+    FIND=$1 REPLACE=$2 perl -0777 -i -pe '
+        my ($find, $replace) = map { s/\\(.)/$1 eq "n" ? "\n" : $1 eq "t" ? "\t" : $1/gre } @ENV{qw(FIND REPLACE)};
+        my $count = () = /\Q$find\E/g;
+        $count == 1 or die "text found $count times\n";
+        s/\Q$find\E/$replace/' "$3"
 }
 
 # Writes the original back: rewritten rather than moved, so that it keeps its inode
@@ -93,8 +88,9 @@ for test in $(grep -xF -f <(echo "$known") <(printf '%s\n' "${tests[@]}")); do
         || { echo "$test fails on the unchanged tree: $build/mutants/unchanged.log" >&2; exit 2; }
 done
 
-start=$SECONDS total=0 caught=0 broken=0
-while IFS=$'\t' read -r -u 3 id file names; do
+start=$SECONDS
+declare -A count=([caught]=0 [missed]=0 [broken]=0)
+while IFS=$'\t' read -r -u 3 id file names find replace; do
     read -ra targets <<<"$names"
     log=$build/mutants/$id.log verdict=broken
     unknown=$(grep -vxF -f <(echo "$known") <(printf '%s\n' "${targets[@]}") | tr '\n' ' ')
@@ -105,28 +101,24 @@ while IFS=$'\t' read -r -u 3 id file names; do
     elif ! { mkdir "$backup" && cp -p "$tree/$file" "$backup/original" && echo "$file" >"$backup/path"; }; then
         echo "cannot back up $file in $backup" >&2
         exit 2
-    elif ! note=$(apply "$id" 2>&1); then
+    elif ! note=$(apply "$find" "$replace" "$tree/$file" 2>&1); then
         :
     elif ! run nice -n 10 cmake --build "$build" --parallel 2 --target "${targets[@]}" >"$log" 2>&1; then
         note="does not build, see $log"
     else
         verdict=missed note=
         for test in "${targets[@]}"; do
-            run_test "$test" "$log"
+            run_test "$test" "$log" && continue
             rc=$?
-            if ((rc != 0)); then
-                verdict=caught note="by $test"
-                ((rc == 124 || rc == 137)) && note="timeout in $test"
-                break
-            fi
+            verdict=caught note="by $test"
+            ((rc == 124 || rc == 137)) && note="timeout in $test"
+            break
         done
     fi
     restore
     [[ -e $backup ]] && exit 2
-    total=$((total + 1))
-    [[ $verdict == caught ]] && caught=$((caught + 1))
-    [[ $verdict == broken ]] && broken=$((broken + 1))
+    count[$verdict]=$((count[$verdict] + 1))
     printf '%s %s  %s  (%s)%s\n' "$id" "$verdict" "$file" "$names" "${note:+  $note}"
 done 3<<<"$rows"
-echo "caught $caught of $total (broken $broken)"
+echo "caught ${count[caught]} of $((count[caught] + count[missed] + count[broken])) (broken ${count[broken]})"
 echo "run time $(((SECONDS - start) / 60)) min"
