@@ -43,11 +43,7 @@ private slots:
     }
 
     void sizes_data() { addRows("rows/sizes.tsv"); }
-    void sizes()
-    {
-        QCOMPARE(texts(buildPduList(pollOfColumns()).size(), tcpRequest(pollOfColumns()).bytes.size()),
-                 expected());
-    }
+    void sizes() { QCOMPARE(QString::number(tcpRequest(pollOfColumns()).bytes.size()), cell("=tcp")); }
 
     void hexLists_data() { addRows("rows/hexlists.tsv"); }
     void hexLists() { QCOMPARE(hexListToBytes(listOf(cell("list"))).toHex(), cell("=bytes").toLatin1()); }

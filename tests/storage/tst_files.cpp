@@ -136,18 +136,17 @@ private slots:
         recentFiles = QStringList{"stale"};
         loadSettings();
         const ConnectionSettings &c = Connection;
-        QCOMPARE(texts(c.serialMode, c.connectOnce, c.portName, c.baudRate, c.dataBits, c.parity, c.stopBits,
-                       c.flowControl, c.ipAddress, c.tcpPort, c.loggingOn, c.logFolder)
-                     .join('|'),
-                 cell("=fields"));
-        QCOMPARE(textOf(recentFiles), cell("=recent"));
+        const QStringList fields =
+            texts(c.serialMode, c.connectOnce, c.portName, c.baudRate, c.dataBits, c.parity, c.stopBits,
+                  c.flowControl, c.ipAddress, c.tcpPort, c.loggingOn, c.logFolder);
+        QCOMPARE(texts(fields.join('|'), textOf(recentFiles)), expected());
 
         saveSettings();
         QCOMPARE(readBytes(olderSettingsFilePath()), older);
-        if (cell("=saved") == "none")
+        if (cell("saved") == "none")
             QVERIFY(!QFileInfo(settingsFilePath()).isFile());
-        else if (!cell("=saved").isEmpty())
-            QCOMPARE(readBytes(settingsFilePath()), readBytes(dataPath("settings/" + cell("=saved"))));
+        else if (!cell("saved").isEmpty())
+            QCOMPARE(readBytes(settingsFilePath()), readBytes(dataPath("settings/" + cell("saved"))));
     }
 
     void paths_data() { addRows("rows/paths.tsv"); }

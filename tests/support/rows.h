@@ -2,11 +2,14 @@
 
 #include "app/pollstore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QtTest>
 
 // Tables of cases kept as data: a tab-separated file under tests/data whose
 // first line names the columns and whose first column names the row. Lines
-// starting with '#' are comments. Cells take \n, \r, \t, \\ and \uXXXX.
+// starting with '#' are comments. Cells take the escapes of a JSON string:
+// \n, \r, \t, \\, \uXXXX (a lone surrogate too) and so on.
 // Columns whose name starts with '=' are expected results; a test compares
 // its own results, in the same order, with expected().
 
@@ -17,17 +20,11 @@ inline QString dataPath(const QString &name)
 
 inline QStringList rowColumns;
 
-inline QString unescaped(const QString &text)
+inline QString unescaped(QString text)
 {
-    QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i) == '\\' && i + 1 < text.size() ? text.at(++i) : QChar();
-        if (c == 'u')
-            out += QChar(ushort(text.midRef(i + 1, 4).toUInt(nullptr, 16))), i += 4;
-        else
-            out += c.isNull() ? text.at(i) : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
+    // A quote in a cell is text, not the string's end.
+    const QByteArray json = "[\"" + text.replace('"', "\\\"").toUtf8() + "\"]";
+    return QJsonDocument::fromJson(json).array().at(0).toString();
 }
 
 inline void addRows(const QString &name)

@@ -69,8 +69,5 @@ QString SlaveProcess::missingPymodbus()
 {
     static const bool found =
         QProcess::execute(pythonPath, {"-c", "import pymodbus.server, pymodbus.datastore"}) == 0;
-    return found ? QString()
-                 : QString(
-                       "pymodbus is missing for %1 (apt-get install python3-pymodbus python3-serial-asyncio)")
-                       .arg(pythonPath);
+    return found ? "" : "pymodbus is missing (apt-get install python3-pymodbus python3-serial-asyncio)";
 }
