@@ -9,17 +9,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 MAIN, NOBODY = 'Quarvel - Pollwright v1.9', 65534
 NON_MODAL = {MAIN, 'Report Logging', 'pollwright'}  # Qt names popups after the program
-# Private mount namespace: the work folder stays writable, every other mount goes
-# read-only; then the program runs as nobody from its own folder.
-SANDBOX = r'''work=$1; shift
-mount --bind "$work" "$work" || exit 97
-while read -r _ _ _ _ mp opts _; do
-  case $mp in /proc|/proc/*|/sys|/sys/*|"$work") continue ;; esac
-  case ,$opts, in *,ro,*) continue ;; esac
-  mount -o remount,bind,ro "$mp" || exit 97
-done </proc/self/mountinfo
-cd "$work/.cwd" || exit 97
-exec setpriv --reuid=65534 --regid=65534 --clear-groups env -i "$@"'''
+# A private mount namespace where every mount is read-only (the device nodes stay usable) but the work
+# folder, added at the start; in it the program runs as nobody with only the environment it is given.
+SANDBOX = ['bwrap', '--die-with-parent', '--ro-bind', '/', '/', '--dev-bind', '/dev', '/dev',
+           '--ro-bind', '/dev/shm', '/dev/shm']
+AS_NOBODY = ['setpriv', f'--reuid={NOBODY}', f'--regid={NOBODY}', '--clear-groups', 'env', '-i']
 # Texts, keys, gestures, the scratch home, the program's environment and the actions per window title.
 TABLE = json.load(open(os.path.join(HERE, 'actions.json'), encoding='utf-8'))
 Win = collections.namedtuple('Win', 'id title x y w h')
@@ -37,6 +31,10 @@ def wait_for(condition, seconds, pause=0.05):
             return False
         time.sleep(pause)
     return True
+
+
+def main_window(wins):
+    return next((w for w in wins if w.title == MAIN), None)
 
 
 # The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer.
@@ -169,13 +167,13 @@ class Monkey:
         self.errlog = os.path.join(self.out, f'program-{self.starts}.log')
         env = [e.format(home=self.home, run=self.run, display=self.display, san=self.san, out=self.out)
                for e in TABLE['environment']]
-        self.proc = subprocess.Popen(['unshare', '-m', '--propagation', 'private', 'sh', '-c', SANDBOX, 'sandbox',
-                                      self.work] + env + [self.bin], stdin=subprocess.DEVNULL,
-                                     stdout=open(self.errlog, 'w'), stderr=subprocess.STDOUT)
+        self.proc = subprocess.Popen(SANDBOX + ['--bind', self.work, self.work, '--chdir', self.cwd] + AS_NOBODY + env
+                                     + [self.bin], stdin=subprocess.DEVNULL, stdout=open(self.errlog, 'w'),
+                                     stderr=subprocess.STDOUT)
         self.note(f'program start {self.starts}, pid {self.proc.pid}')
         self.comms_seen, self.main_seen = False, time.monotonic()
         # check_process answers None, or fails the run.
-        if not wait_for(lambda: self.check_process(False) or self.main_window(self.disp.windows()), 30, 0.2):
+        if not wait_for(lambda: self.check_process(False) or main_window(self.disp.windows()), 30, 0.2):
             raise Fail('the main window did not show within 30 s of the start')
 
     # Fails on a sanitizer report or an exit other than the user's; restarts the program after that.
@@ -187,22 +185,18 @@ class Monkey:
         if rc == 0 and may_end:
             return self.finishing or self.note('program ended with status 0') or self.start_program()
         if rc is not None:
-            raise Fail('the sandbox failed (status 97)' if rc == 97 else 'the program ended unexpectedly (' + (
-                f'killed by signal {-rc})' if rc < 0 else f'exit status {rc})'))
+            how = f'killed by signal {rc - 128}' if rc > 128 else f'exit status {rc}'  # as bwrap passes a signal on
+            raise Fail(f'the program ended unexpectedly ({how})')
 
     # The sandbox keeps all but the work folder read-only; there the program may write only in its home.
     def check_outside(self):
         if os.listdir(self.cwd) != ['bin.png'] or os.stat(self.cwd).st_mtime_ns != self.cwd_time:
             raise Fail(f'the program wrote into its working folder: {os.listdir(self.cwd)}')
 
-    @staticmethod
-    def main_window(wins):
-        return next((w for w in wins if w.title == MAIN), None)
-
     def check_alive(self, wins):
-        if self.main_window(wins):
+        if main_window(wins):
             self.main_seen = time.monotonic()
-            if self.n % 3 == 0 and not self.disp.ping(self.main_window(wins).id, 10):
+            if self.n % 3 == 0 and not self.disp.ping(main_window(wins).id, 10):
                 self.check_process(False)
                 raise Fail('hang: the main window did not answer _NET_WM_PING within 10 s')
         elif time.monotonic() - self.main_seen > 10:
@@ -210,7 +204,7 @@ class Monkey:
 
     # Closing the main window ends the program within 2 s, whatever else is open.
     def close_main(self, wins):
-        self.disp.send(self.main_window(wins).id, self.disp.delete)
+        self.disp.send(main_window(wins).id, self.disp.delete)
         if not wait_for(lambda: self.proc.poll() is not None, 2):
             others = [w.title for w in wins if w.title != MAIN] or 'none'
             raise Fail(f'the main window was closed (other windows open: {others}), but the program still runs 2 s later')
@@ -232,24 +226,20 @@ class Monkey:
 
     # xdotool command chains for one action (a chain may end with a text to type).
     def steps(self, w, kind, rect, to=None):
-        r, p = self.rng, self.inside(w, rect) if len(rect) == 4 else None
-        if kind in ('recent', 'file', 'comms'):  # a menu entry, and for recent files one of them
-            steps = [self.at(w, 70 if kind == 'comms' else 20, 10) + ['click', 1, 'sleep', 0.3] + self.at(w, *rect)
-                     + ['click', 1]]
-            return steps + [['sleep', 0.4] + self.at(w, 300, 34 + 25 * r.randrange(5)) + ['click', 1]] * (
-                kind == 'recent')
+        if kind == 'clicks':  # a menu and its entries, or a file and then Load/Save
+            return [sum(((self.inside(w, q) if len(q) == 4 else self.at(w, *q)) + ['click', 1, 'sleep', 0.35]
+                         for q in rect), [])]
+        r, p = self.rng, self.inside(w, rect)
         if kind == 'spin' and r.random() < 0.6:  # the arrows
             return [self.at(w, rect[0] + rect[2] - 7, rect[1] + rect[3] * r.choice([0.3, 0.75]))
                     + ['click', '--repeat', r.randint(1, 5), '--delay', 60, 1]]
         if kind in ('spin', 'edit', 'ip', 'port', 'name', 'text'):
             text = r.choice(TABLE['texts'] + TABLE['typed'].get(kind, [])).replace('{port}', str(self.port))
-            steps = [(p + ['click', 1, 'sleep', 0.1] if kind != 'text' else []) + ['key', 'ctrl+a', 'type', '--delay',
-                                                                                   8, '--', text]]
+            click = p + ['click', 1, 'sleep', 0.1] if kind != 'text' else []
+            steps = [click + ['key', 'ctrl+a', 'type', '--delay', 8, '--', text]]
             if kind == 'name':  # then press Load/Save
                 return steps + [['sleep', 0.1] + self.at(w, 672, 495) + ['click', 1]]
             return steps + [['key', r.choice(['Return', 'Tab'])]] * (r.random() < 0.5)
-        if kind == 'pick':
-            return [p + ['click', 1, 'sleep', 0.2] + self.at(w, 672, 495) + ['click', 1]]
         if kind == 'drag':
             return [p + ['mousedown', 1, 'sleep', 0.1, 'mousemove_relative', 0, 12, 'sleep', 0.1] + self.inside(w, to)
                     + ['sleep', 0.3, 'mouseup', 1]]
@@ -316,7 +306,7 @@ class Monkey:
                 self.check_outside()
         # The run ends as a user ends it: closing the main window must end the program cleanly.
         self.finishing, wins = True, self.disp.windows()
-        if self.proc.poll() is None and self.main_window(wins):
+        if self.proc.poll() is None and main_window(wins):
             self.note('close the main window at the end', True)
             self.close_main(wins)
         self.check_process(True)
