@@ -63,8 +63,6 @@ private slots:
     void roundTrip()
     {
         Poll poll = pollOfColumns();
-        poll.function = "16";
-        poll.val1 = QString::number(poll.write.size());
         // MBAP (6), slave, function, address (2), quantity (2), byte count: then the data.
         const QByteArray data = tcpRequest(poll).bytes.mid(13);
         poll.function = "3";

@@ -56,10 +56,11 @@ QStringList lines(const Store &store)
 }
 
 // What the program held before a load, unlike anything a file holds.
-void fillPrevious()
+Store fillPrevious()
 {
     PollStore.fill(pollOf("old|2|4|10|2|2|1|BA|2:w,x|2:d,e"));
     Sequence = {7, 8, 9};
+    return PollStore;
 }
 
 } // namespace
@@ -71,33 +72,25 @@ class TestFiles : public QObject
     QTemporaryDir dir;
 
 private slots:
-    // The bytes of a save, written over a longer file, and what loads back.
-    void pollSaves_data() { addRows("rows/pollsaves.tsv"); }
-    void pollSaves()
-    {
-        const QString path = dir.path() + "/saved.xml";
-        writeBytes(path, QByteArray(300000, 'x'));
-        fillPollDefaults();
-        PollStore = withRecords(PollStore, cell("store"));
-        Sequence = numbersOf(cell("sequence"));
-        const Store saved = PollStore;
-        savePollFile(path);
-        QCOMPARE(readBytes(path), readBytes(dataPath(cell("reference"))));
-
-        fillPrevious();
-        QCOMPARE(loadPollFile(path), QString());
-        QCOMPARE(lines(PollStore), lines(withRecords(saved, cell("=loaded"))));
-        QCOMPARE(Sequence, numbersOf(cell("sequence")));
-    }
-
-    void pollLoads_data() { addRows("rows/pollloads.tsv"); }
-    void pollLoads()
+    // A row with a reference saves first; then the file loads over what the
+    // program held.
+    void pollFiles_data() { addRows("rows/pollfiles.tsv"); }
+    void pollFiles()
     {
         const QTemporaryDir folder;
         const QString path = cell("file").startsWith('/') ? cell("file") : folder.path() + "/polls.xml";
         place(cell("file").startsWith('/') ? QString() : cell("file"), path);
-        fillPrevious();
-        const Store before = PollStore;
+        Store before = fillPrevious();
+        if (!cell("reference").isEmpty()) {
+            writeBytes(path, QByteArray(300000, 'x'));
+            fillPollDefaults();
+            before = withRecords(PollStore, cell("store"));
+            PollStore = before;
+            Sequence = numbersOf(cell("sequence"));
+            savePollFile(path);
+            QCOMPARE(readBytes(path), readBytes(dataPath(cell("reference"))));
+            fillPrevious();
+        }
         QCOMPARE(loadPollFile(path), cell("=message"));
         QCOMPARE(Sequence, numbersOf(cell("=sequence")));
         QCOMPARE(lines(PollStore), lines(withRecords(before, cell("=records"))));
@@ -107,8 +100,7 @@ private slots:
     void crashedSave()
     {
         const QString path = dir.path() + "/crashed.xml";
-        const QByteArray old = "<polls><Sequence><S>1</S></Sequence><p><slave>1</slave></p></polls>\n";
-        writeBytes(path, old);
+        writeBytes(path, "<polls/>\n");
         fillPollDefaults();
         const pid_t pid = fork();
         if (pid == 0) {
@@ -121,7 +113,7 @@ private slots:
         int status = 0;
         waitpid(pid, &status, 0);
         QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ, "the save was not cut short");
-        QCOMPARE(readBytes(path), old);
+        QCOMPARE(readBytes(path), QByteArray("<polls/>\n"));
     }
 
     void settings_data() { addRows("rows/settings.tsv"); }
@@ -143,9 +135,7 @@ private slots:
 
         saveSettings();
         QCOMPARE(readBytes(olderSettingsFilePath()), older);
-        if (cell("saved") == "none")
-            QVERIFY(!QFileInfo(settingsFilePath()).isFile());
-        else if (!cell("saved").isEmpty())
+        if (!cell("saved").isEmpty())
             QCOMPARE(readBytes(settingsFilePath()), readBytes(dataPath("settings/" + cell("saved"))));
     }
 

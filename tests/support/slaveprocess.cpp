@@ -42,11 +42,10 @@ bool SlaveProcess::stop()
     if (process.state() == QProcess::NotRunning)
         return false;
     process.terminate();
-    if (process.waitForFinished(5000))
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    process.kill();
+    if (!process.waitForFinished(5000))
+        process.kill();
     process.waitForFinished(5000);
-    return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 QVector<LoggedRequest> SlaveProcess::requests() const
