@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-# GUI monkey: random user input on the real windows under a private Xvfb, the program sandboxed as user
-# nobody, against the test slave that now and then misbehaves or goes away. Run it through monkey.sh.
+"""GUI monkey: random user input on the real windows under a private Xvfb, the program sandboxed as user
+nobody, against the test slave that now and then misbehaves or goes away. Run it through monkey.sh."""
 import argparse, collections, json, os, random, shutil, signal, subprocess, sys, tempfile, time
 from xml.sax.saxutils import escape
 from Xlib import X, display, error, protocol
@@ -37,8 +37,8 @@ def main_window(wins):
     return next((w for w in wins if w.title == MAIN), None)
 
 
-# The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer.
 class Display:
+    """The windows, and what a window manager sends: WM_DELETE_WINDOW, and _NET_WM_PING with its answer."""
     def __init__(self, name):
         self.d = display.Display(name)
         self.root, self.stamp = self.d.screen().root, 1000
@@ -46,8 +46,8 @@ class Display:
             'WM_PROTOCOLS', 'WM_DELETE_WINDOW', '_NET_WM_PING', '_NET_WM_NAME'))
         self.root.change_attributes(event_mask=X.StructureNotifyMask)  # Qt answers a ping there
 
-    # The program's visible windows, bottom to top.
     def windows(self):
+        """The program's visible windows, bottom to top."""
         wins = []
         for w in self.root.query_tree().children:
             try:
@@ -112,8 +112,8 @@ class Monkey:
             os.chmod(d, mode)
         self.cwd_time = os.stat(self.cwd).st_mtime_ns
 
-    # Poll files good and bad, the settings, and recent files of which one is gone.
     def make_home(self):
+        """Poll files good and bad, the settings, and recent files of which one is gone."""
         home, t = self.home, TABLE['home']
 
         def put(name, data):
@@ -142,8 +142,8 @@ class Monkey:
         self.port = int(open(out).read().split()[2])
         self.note(f'slave up on port {self.port}, chaos {"30 %" if self.chaos else "off"}')
 
-    # Ten-second periods, a share of them with faults on; now and then the slave goes away.
     def tend_slave(self):
+        """Ten-second periods, a share of them with faults on; now and then the slave goes away."""
         period = int((time.monotonic() - self.t0) // 10)
         if period != self.period:
             self.period, chaos = period, period in self.chaos_periods
@@ -176,8 +176,8 @@ class Monkey:
         if not wait_for(lambda: self.check_process(False) or main_window(self.disp.windows()), 30, 0.2):
             raise Fail('the main window did not show within 30 s of the start')
 
-    # Fails on a sanitizer report or an exit other than the user's; restarts the program after that.
     def check_process(self, may_end):
+        """Fails on a sanitizer report or an exit other than the user's; restarts the program after that."""
         if os.listdir(self.san):
             time.sleep(1)  # let the report be written out
             raise Fail('sanitizer report')
@@ -188,8 +188,8 @@ class Monkey:
             how = f'killed by signal {rc - 128}' if rc > 128 else f'exit status {rc}'  # as bwrap passes a signal on
             raise Fail(f'the program ended unexpectedly ({how})')
 
-    # The sandbox keeps all but the work folder read-only; there the program may write only in its home.
     def check_outside(self):
+        """The sandbox keeps all but the work folder read-only; there the program may write only in its home."""
         if os.listdir(self.cwd) != ['bin.png'] or os.stat(self.cwd).st_mtime_ns != self.cwd_time:
             raise Fail(f'the program wrote into its working folder: {os.listdir(self.cwd)}')
 
@@ -202,8 +202,8 @@ class Monkey:
         elif time.monotonic() - self.main_seen > 10:
             raise Fail('the main window is gone for 10 s but the program still runs')
 
-    # Closing the main window ends the program within 2 s, whatever else is open.
     def close_main(self, wins):
+        """Closing the main window ends the program within 2 s, whatever else is open."""
         self.disp.send(main_window(wins).id, self.disp.delete)
         if not wait_for(lambda: self.proc.poll() is not None, 2):
             others = [w.title for w in wins if w.title != MAIN] or 'none'
@@ -224,8 +224,8 @@ class Monkey:
         x, y, rw, rh = rect
         return self.at(w, x + self.rng.uniform(0.15, 0.85) * rw, y + self.rng.uniform(0.25, 0.75) * rh)
 
-    # xdotool command chains for one action (a chain may end with a text to type).
     def steps(self, w, kind, rect, to=None):
+        """xdotool command chains for one action (a chain may end with a text to type)."""
         if kind == 'clicks':  # a menu and its entries, or a file and then Load/Save
             return [sum(((self.inside(w, q) if len(q) == 4 else self.at(w, *q)) + ['click', 1, 'sleep', 0.35]
                          for q in rect), [])]
@@ -273,8 +273,8 @@ class Monkey:
         for s in steps:
             subprocess.run(['xdotool'] + [str(a) for a in s], timeout=30, capture_output=True)
 
-    # A download appears or goes in a folder the browsers may be watching, as on any desktop.
     def other_program(self):
+        """A download appears or goes in a folder the browsers may be watching, as on any desktop."""
         p = os.path.join(self.home, self.rng.choice(['polls/site a', 'polls/site a', 'polls', 'logs']),
                          f'download-{self.rng.randrange(3)}.xml')
         self.note(f'another program {"removes" if os.path.exists(p) else "writes"} {p}', True)
