@@ -7,8 +7,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # libmodbus builds the test slave in tools/, which the normal build includes;
 # the tests also need socat (pty pairs), the pymodbus slave's packages,
 # desktop-file-validate for the installed desktop entry, Xvfb for the soak,
-# the GUI monkey and the window scaling test, and xdotool, with which the
-# monkey clicks and types. The package test builds the Debian package
+# the GUI monkey and the window scaling test, xdotool, with which the
+# monkey clicks and types, and bubblewrap, its sandbox. The package test builds the Debian package
 # (dpkg-dev's dpkg-shlibdeps finds its dependencies) and checks it with lintian
 # and appstreamcli (appstream).
 # Fuzzing needs clang, its libFuzzer and sanitizer runtimes (only recommended
@@ -19,7 +19,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5serialport5-dev libmodbus-dev libxcb1-dev pkg-config fonts-dejavu-extra)
 FUZZ_PACKAGES=("${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev llvm)
 TEST_PACKAGES=("${FUZZ_PACKAGES[@]}" socat python3-pymodbus python3-serial-asyncio desktop-file-utils
-    xvfb x11-utils xdotool python3-xlib dpkg-dev lintian appstream)
+    xvfb x11-utils xdotool python3-xlib bubblewrap dpkg-dev lintian appstream)
 
 fail() {
     printf '\n%s: %s\n' "$(basename "$0")" "$*" >&2
