@@ -40,8 +40,13 @@ inline void addRows(const QString &name)
     for (const QString &line : qAsConst(lines)) {
         const QStringList cells = line.split('\t');
         QTestData &row = QTest::newRow(qPrintable(cells.first()));
-        for (int i = 0; i < rowColumns.size(); ++i)
-            row << unescaped(cells.value(i));
+        for (int i = 0; i < rowColumns.size(); ++i) {
+            const QString text = unescaped(cells.value(i));
+            // A cell that is no JSON string reads as empty: a typo must not blank a case.
+            QVERIFY2(!text.isEmpty() || cells.value(i).isEmpty(),
+                     qPrintable(name + ": a bad escape in row " + cells.first()));
+            row << text;
+        }
     }
 }
 
