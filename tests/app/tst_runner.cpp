@@ -57,8 +57,8 @@ private slots:
         const Run run = runner(QStringList{Polls, "--json"} + line);
         QStringList results;
         QString sent; // as the dry run shows it
-        for (const QByteArray &line : run.out.trimmed().split('\n')) {
-            const QJsonObject result = QJsonDocument::fromJson(line).object();
+        for (const QByteArray &row : run.out.trimmed().split('\n')) {
+            const QJsonObject result = QJsonDocument::fromJson(row).object();
             const QString poll = QString::number(result.value("poll").toInt());
             sent += "Poll " + poll + ": " + result.value("sent").toString() + '\n';
             QStringList items;
