@@ -131,6 +131,9 @@ void MainWindow::readData(int startPos)
         pollResponses[size_t(currentPoll - 1)] = replies.data();
     countFrame(ui->numofvalid);
 
+    // With Poll Time 0 the restart sends the next poll at once, which moves
+    // currentPoll on: the block redrawn is the one of the poll that replied.
+    const int replied = currentPoll;
     if (ui->sequencetoggle->isChecked()) {
         if (!stopRequested) {
             pollTimer->start();
@@ -142,7 +145,7 @@ void MainWindow::readData(int startPos)
         ui->singlepoll->setEnabled(true);
     }
     if (displayOn)
-        pollTable->refreshPoll(currentPoll - 1);
+        pollTable->refreshPoll(replied - 1);
 }
 
 void MainWindow::reportPollError(const QString &text)
