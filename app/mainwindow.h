@@ -109,6 +109,9 @@ private:
     // For each poll, the data part of its last complete reply.
     std::array<QByteArray, MaxPolls> pollResponses;
     int currentPoll = 1;
+    // The poll whose request went out last: its reply or error is filed under
+    // it, though the editor (which sets currentPoll) may have moved on since.
+    int sentPoll = 1;
     QList<int> workingSequence;
 
     QTimer *pollTimer = nullptr;

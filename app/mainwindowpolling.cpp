@@ -39,7 +39,7 @@ void MainWindow::sendPoll(int number)
 
 void MainWindow::sendSerialPoll(int number)
 {
-    currentPoll = number;
+    currentPoll = sentPoll = number;
     countFrame(ui->numofpolls);
     const Poll &poll = *pollNumber(number);
     const Request request = rtuRequest(poll);
@@ -59,7 +59,7 @@ void MainWindow::sendSerialPoll(int number)
 
 void MainWindow::sendTcpPoll(int number)
 {
-    currentPoll = number;
+    currentPoll = sentPoll = number;
     countFrame(ui->numofpolls);
     const Poll &poll = *pollNumber(number);
     const Request request = tcpRequest(poll);
@@ -125,15 +125,15 @@ void MainWindow::readData(int startPos)
     Q_UNUSED(startPos) // the collector knows where the data starts
     replyTimer->stop();
     if (messageLogOn)
-        logEntry(MessageLog::responseEntry(currentPoll, QTime::currentTime(), replies.buffer()));
-    const Poll *poll = pollNumber(currentPoll);
+        logEntry(MessageLog::responseEntry(sentPoll, QTime::currentTime(), replies.buffer()));
+    const Poll *poll = pollNumber(sentPoll);
     if (poll && !functionTable->write(poll->function.toInt(nullptr, 10)))
-        pollResponses[size_t(currentPoll - 1)] = replies.data();
+        pollResponses[size_t(sentPoll - 1)] = replies.data();
     countFrame(ui->numofvalid);
 
-    // With Poll Time 0 the restart sends the next poll at once, which moves
-    // currentPoll on: the block redrawn is the one of the poll that replied.
-    const int replied = currentPoll;
+    // With Poll Time 0 the restart sends the next poll at once: the block
+    // redrawn is the one of the poll that replied.
+    const int replied = sentPoll;
     if (ui->sequencetoggle->isChecked()) {
         if (!stopRequested) {
             pollTimer->start();
@@ -155,9 +155,9 @@ void MainWindow::reportPollError(const QString &text)
     transport->endRequest(serial, true);
     const QString time = QTime::currentTime().toString(Qt::TextDate);
     if (messageLogOn)
-        logEntry(MessageLog::errorEntry(currentPoll, time, text));
+        logEntry(MessageLog::errorEntry(sentPoll, time, text));
     if (Connection.loggingOn)
-        MessageLog::appendReport(currentPoll, time, text);
+        MessageLog::appendReport(sentPoll, time, text);
     replyTimer->stop();
     replies.replyWaitMs = 0;
     replies.lastRxSize = 0;

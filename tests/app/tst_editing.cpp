@@ -22,6 +22,7 @@ private slots:
     void editor_data() { addRows("windows/editing.tsv"); }
     void editor();
     void sequenceEditor();
+    void replyAfterChoosingAnother();
     void panels_data() { addRows("windows/panels.tsv"); }
     void panels();
 
@@ -137,6 +138,20 @@ void TestEditing::sequenceEditor()
              QStringList({"100", "5", "6"}));
     driver->click("edittoggle");
     QCOMPARE(headers(), QStringList{"1"});
+}
+
+// A reply is filed, logged and drawn under the poll sent, also when the user
+// has chosen another poll while it was on its way.
+void TestEditing::replyAfterChoosingAnother()
+{
+    PollStore[1].startaddr = "100";
+    driver->click("singlepoll");
+    driver->act("spinBox=2");
+    WAIT_FOR(driver->count("numofvalid") == 1, 3000);
+    QCOMPARE(driver->window()->pollResponse(1).toHex() + '|' + driver->window()->pollResponse(2).toHex(),
+             QByteArray("0001|"));
+    QCOMPARE(column(tree->topLevelItem(0), 2), QStringList{"0"});
+    QVERIFY2(driver->log().contains("Poll:1-"), qPrintable(driver->log()));
 }
 
 // "d" and "l" click Display Table and Message Log, "WxH" resizes the window.
