@@ -173,7 +173,9 @@ void MainWindow::reportPollError(const QString &text)
 
 void MainWindow::on_singlepoll_clicked()
 {
-    if (lineWaiting)
+    // One request at a time: a sequence poll's reply may still be awaited
+    // just after the switch to Edit Polls.
+    if (lineWaiting || replyTimer->isActive())
         return;
     ui->singlepoll->setEnabled(false);
     const int number = ui->spinBox->value();
@@ -245,9 +247,10 @@ void MainWindow::on_stopbutton_clicked()
 
 void MainWindow::TimeOut()
 {
-    // The countdown holds while a send waits for its line (GO pressed during
-    // the wait restarts the timer).
-    if (lineWaiting || closing)
+    // The countdown holds while a send waits for its line or a reply is
+    // awaited: GO pressed meanwhile restarts the timer, and a request sent
+    // over an awaited reply would take that reply for its own.
+    if (lineWaiting || closing || replyTimer->isActive())
         return;
     switch (sequencer.tick(workingSequence, stopRequested)) {
     case PollSequencer::Action::Stop:
